@@ -1,0 +1,25 @@
+#include <algorithm>
+
+#include "engine/ops.h"
+#include "engine/store.h"
+#include "engine/wide.h"
+
+namespace engine {
+
+// Checks the divisor, scales the dividend by 10^f, drops the zero limbs the two share
+// at the low end (floor(a c / b c) = floor(a / b)), then divides once, exactly.
+bool div() {
+  if (isZero(rDivB)) return false;
+  static wide::Num a, b, q;
+  wide::pack(rDivA, a);
+  wide::pack(rDivB, b);
+  wide::shiftUp(a, precision - decpoint);
+  const int common = std::min(wide::lowZeroLimbs(a), wide::lowZeroLimbs(b));
+  wide::shiftDown(a, common * wide::kLimbDigits);
+  wide::shiftDown(b, common * wide::kLimbDigits);
+  wide::divide(a, b, q);
+  wide::unpack(q, rDivQuot);
+  return true;
+}
+
+}  // namespace engine

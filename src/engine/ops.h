@@ -1,0 +1,31 @@
+// The five arithmetic operations on fixed registers. Each reads its two input
+// registers and writes its output register; none touches R (170000) or M (180000).
+// With f = precision - decpoint, a register holds the integer X, 0 <= X < 10^(precision+1),
+// read as X / 10^f; wrap(x) = x mod 10^(precision+1).
+#pragma once
+
+namespace engine {
+
+// add: r20000 := wrap(r0 + r10000).
+void add();
+// sub: r50000 := wrap(r30000 - r40000): a negative difference becomes its ten's complement.
+void sub();
+// mul: r80000 := wrap(floor(r60000 * r70000 / 10^f)). Truncates, never rounds.
+// Reads 60000 and 70000; overwrites only 80000.
+void mul();
+// div: r110000 := wrap(floor(r90000 * 10^f / r100000)). Truncates, never rounds.
+// Returns false and leaves every register unchanged when the divisor is 0.
+bool div();
+// exp: r140000 := r120000 ^ floor(r130000) by binary exponentiation, each step a
+// truncating mul: result := result * square where a bit is set, square := square * square.
+// An exponent below 1 gives 1. Reads 120000 and 130000; overwrites only 140000.
+void exp();
+
+// The plain digit-by-digit methods, kept as the reference the fast paths are tested
+// against. Same registers and the same results as mul() and div().
+namespace ref {
+void mul();
+bool div();
+}  // namespace ref
+
+}  // namespace engine

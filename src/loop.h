@@ -1,0 +1,12 @@
+// The interactive command loop: legend, precision prompt, one token per prompt.
+#pragma once
+
+#include <iosfwd>
+
+namespace console {
+
+// run: the whole dialogue, reading tokens from in and writing to out, from start-up
+// to Q, q, ESC or the end of input. Returns the exit status, always 0.
+int run(std::istream& in, std::ostream& out);
+
+}  // namespace console

@@ -1,0 +1,79 @@
+#include "numtext/entry.h"
+
+#include <cstring>
+#include <ostream>
+
+#include "engine/store.h"
+
+namespace numtext {
+
+char t[kBufLen];
+
+namespace {
+
+char at(int pos, int end = kBufLen) { return pos >= 0 && pos < end ? t[pos] : '\0'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isNonZeroDigit(char c) { return c >= '1' && c <= '9'; }
+bool isExpLetter(char c) { return c == 'e' || c == 'E'; }
+
+}  // namespace
+
+void clearBuffer() { std::memset(t, 0, sizeof t); }
+
+void rewriteAt(int i) {
+  if (!isExpLetter(at(i))) return;
+  const char next = at(i + 1);
+  if (next == '-' || next == '+') {
+    t[i] = next == '-' ? '>' : '<';
+    t[i + 1] = ' ';
+  } else {
+    t[i] = '<';
+  }
+}
+
+int intvalueT(int pos) {
+  constexpr long long kMax = 2147483647;
+  int sign = 1;
+  for (; pos < kBufLen && !isDigit(at(pos)); ++pos) {
+    if (at(pos) == '-') sign = -1;
+  }
+  long long value = 0;
+  for (; pos < kBufLen && isDigit(at(pos)); ++pos) {
+    value = value * 10 + (at(pos) - '0');
+    if (value > kMax) value = kMax;
+  }
+  return static_cast<int>(value) * sign;
+}
+
+// Digits from the first non-zero one on go to cells decpoint, decpoint+1, ... (d.ddd...),
+// then the register is shifted by the decimal exponent of that first digit.
+void valueT(int r, int start, std::ostream& out, int end) {
+  using engine::n;
+  for (int i = 0; i < kBufLen; ++i) rewriteAt(i);
+  int first = -1, dot = -1, last = start - 1, w = engine::decpoint;
+  engine::zero(r);
+  int pos = start;
+  for (bool done = false; pos < end && !done;) {
+    last = pos;
+    const char c = at(pos, end);
+    if (dot == -1 && c == '.') dot = pos;
+    if (first == -1 && isNonZeroDigit(c)) first = pos;
+    if (first != -1 && isDigit(c)) {
+      if (w <= engine::precision) n[r + w] = static_cast<signed char>(c - '0');
+      ++w;
+    }
+    ++pos;
+    const char next = at(pos, end);
+    if (first != -1 && !isDigit(next) && next != '.') done = true;
+  }
+  long long expo = 0;
+  if (at(pos, end) == '<') expo = intvalueT(pos);
+  if (at(pos, end) == '>') expo = -static_cast<long long>(intvalueT(pos));
+  out << first << ' ' << dot << ' ' << last << ' ' << expo << '\n';
+  if (first == -1) return;
+  long long shift = expo + (dot == -1 ? last - first : dot < first ? dot - first : dot - first - 1);
+  if (shift < 0) engine::shiftDown(r, -shift);
+  if (shift > 0) engine::shiftUp(r, shift);
+}
+
+}  // namespace numtext

@@ -1,0 +1,19 @@
+// The two display forms of a register: scientific and full fixed-point.
+#pragma once
+
+#include <iosfwd>
+
+namespace numtext {
+
+// Width that aligns the fixed display (0: no leading spaces), and thousands
+// separators on when comma == 1. Set once at start-up.
+extern int pad;
+extern int comma;
+
+// expdisplay: up to seven significant digits, truncated, as d.dddddde+x; no line break.
+void expdisplay(int r, std::ostream& out);
+// display: every digit from the first non-zero (at least the units digit) to one past
+// the last non-zero (at least one fractional digit), with separators; no line break.
+void display(int r, std::ostream& out);
+
+}  // namespace numtext

@@ -1,0 +1,54 @@
+#include "support.h"
+
+#include <sstream>
+
+#include "engine/store.h"
+#include "loop.h"
+
+namespace testing_support {
+
+void usePrecision(int p) { engine::setPrecision(p); }
+
+// Integer digits are right-aligned on the units cell, fraction digits follow it.
+void setReg(int r, const std::string& value) {
+  const auto dot = value.find('.');
+  const std::string ip = value.substr(0, dot);
+  const std::string fp = dot == std::string::npos ? "" : value.substr(dot + 1);
+  engine::zero(r);
+  for (size_t i = 0; i < ip.size(); ++i) {
+    const int cell = engine::decpoint - static_cast<int>(ip.size() - 1 - i);
+    if (cell >= 0) engine::n[r + cell] = static_cast<signed char>(ip[i] - '0');
+  }
+  for (size_t i = 0; i < fp.size(); ++i) {
+    const int cell = engine::decpoint + 1 + static_cast<int>(i);
+    if (cell <= engine::precision) engine::n[r + cell] = static_cast<signed char>(fp[i] - '0');
+  }
+}
+
+std::string regText(int r) {
+  std::string s;
+  for (int k = 0; k <= engine::precision; ++k) {
+    s += static_cast<char>('0' + engine::n[r + k]);
+    if (k == engine::decpoint && k < engine::precision) s += '.';
+  }
+  return s;
+}
+
+std::string runDialogue(const std::string& input) {
+  std::istringstream in(input);
+  std::ostringstream out;
+  console::run(in, out);
+  return out.str();
+}
+
+std::string randomDigits(unsigned& seed, int len, bool dense) {
+  std::string s;
+  for (int i = 0; i < len; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const unsigned d = (seed >> 16) % 10;
+    s += static_cast<char>('0' + (dense && d == 0 ? 9 : d));
+  }
+  return s;
+}
+
+}  // namespace testing_support
