@@ -49,7 +49,7 @@ long long readToken(std::istream& in, std::ostream& out) {
 
 // Asks until a precision from 0 to 9999 is typed, then re-lays R and M under it so
 // they keep their values. Returns false at the end of input.
-bool askPrecision(std::istream& in, std::ostream& out) {
+bool askPrecision(std::istream& in, std::ostream& out, int maxPrecision) {
   for (;;) {
     out << "  Precision: ";
     const long long len = readToken(in, out);
@@ -59,7 +59,7 @@ bool askPrecision(std::istream& in, std::ostream& out) {
       continue;
     }
     const int p = numtext::intvalueT(0);
-    if (p < 0 || p > engine::kMaxPrecision) {
+    if (p < 0 || p > engine::kMaxPrecision || p > maxPrecision) {
       out << "\n\n  Precision must be from 0 to 9999.\n\n";
       continue;
     }
@@ -166,7 +166,7 @@ void compute(const LineState& line, std::ostream& out) {
 
 }  // namespace
 
-int run(std::istream& in, std::ostream& out) {
+int run(std::istream& in, std::ostream& out, int maxPrecision) {
   numtext::pad = 20;
   numtext::comma = 1;
   engine::clearStore();
@@ -179,7 +179,7 @@ int run(std::istream& in, std::ostream& out) {
       out << kLegend;
     }
     if (!loop.precisionSet) {
-      if (!askPrecision(in, out)) break;
+      if (!askPrecision(in, out, maxPrecision)) break;
       loop.precisionSet = true;
     }
     out << "  >";
