@@ -1,13 +1,12 @@
 #include "support.h"
 
+#include <fstream>
 #include <sstream>
 
 #include "engine/store.h"
 #include "loop.h"
 
 namespace testing_support {
-
-void usePrecision(int p) { engine::setPrecision(p); }
 
 // Integer digits are right-aligned on the units cell, fraction digits follow it.
 void setReg(int r, const std::string& value) {
@@ -39,6 +38,29 @@ std::string runDialogue(const std::string& input) {
   std::ostringstream out;
   console::run(in, out);
   return out.str();
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::string readData(const std::string& name) { return readFile(std::string(TESTDATA_DIR) + "/" + name); }
+
+std::vector<std::vector<std::string>> readCases(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream text(readData(name));
+  for (std::string line; std::getline(text, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string>& row = rows.emplace_back();
+    for (size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 3) {
+      bar = line.find(" | ", at);
+      row.push_back(line.substr(at, bar == std::string::npos ? bar : bar - at));
+    }
+  }
+  return rows;
 }
 
 std::string randomDigits(unsigned& seed, int len, bool dense) {

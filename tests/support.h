@@ -2,17 +2,21 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
-// Sets the precision (and decpoint) without going through the prompt.
-void usePrecision(int p);
 // Writes a decimal "123.45" into register r, digit by digit (no parsing rules applied).
 void setReg(int r, const std::string& value);
 // Reads register r as "III.FF" with every cell shown (no fraction part at f = 0).
 std::string regText(int r);
 // Runs the whole dialogue on input and returns everything it printed.
 std::string runDialogue(const std::string& input);
+// The rows of tests/data/NAME: fields split at " | ", blank and '#' lines skipped.
+std::vector<std::vector<std::string>> readCases(const std::string& name);
+// The whole of a file, and of tests/data/NAME.
+std::string readFile(const std::string& path);
+std::string readData(const std::string& name);
 // A random string of `len` decimal digits; `dense` avoids zeros.
 std::string randomDigits(unsigned& seed, int len, bool dense);
 
