@@ -44,6 +44,28 @@ TEST(Registers, OperationTable) {
   }
 }
 
+// The primitives at precision 20; cells past the precision never count in compare.
+TEST(Registers, Primitives) {
+  setPrecision(20);
+  const struct {
+    void (*op)(int);
+    const char* before;
+    const char* after;
+  } rows[] = {{one, "5", "00000000001.0000000000"},
+              {two, "5", "00000000002.0000000000"},
+              {m10, "90000000001.0000000001", "00000000010.0000000010"},
+              {d10, "90000000001.0000000001", "09000000000.1000000000"}};
+  for (const auto& row : rows) {
+    setReg(0, row.before), row.op(0);
+    EXPECT_EQ(regText(0), row.after) << row.before;
+  }
+  const char* pairs[][3] = {{"2", "2", "101"}, {"10", "2", "102"}, {"2", "10", "103"}, {"0", "0.0000000001", "103"}};
+  for (const auto& pair : pairs) {
+    setReg(0, pair[0]), setReg(10000, pair[1]), n[10000 + 21] = 7;
+    EXPECT_EQ(std::to_string(compare(0, 10000)), pair[2]) << pair[0] << " vs " << pair[1];
+  }
+}
+
 // exp must equal the chain of truncating multiplications it stands for.
 TEST(Registers, PowerIsRepeatedSquaring) {
   unsigned seed = 7;

@@ -9,7 +9,7 @@ namespace engine {
 // Checks the divisor, scales the dividend by 10^f, drops the zero limbs the two share
 // at the low end (floor(a c / b c) = floor(a / b)), then divides once, exactly.
 bool div() {
-  if (isZero(rDivB)) return false;
+  if (compare(rDivB, rZero) == kEqual) return false;
   static wide::Num a, b, q;
   wide::pack(rDivA, a);
   wide::pack(rDivB, b);

@@ -55,7 +55,7 @@ void mul() {
 // Brings down the digits of dividend * 10^f one at a time; each quotient digit is the
 // number of times the divisor can be subtracted from the running remainder (0..9).
 bool div() {
-  if (isZero(rDivB)) return false;
+  if (compare(rDivB, rZero) == kEqual) return false;
   static signed char rem[kRegCells + 1], b[kRegCells + 1], q[kMaxPositions];
   const int p = precision, f = precision - decpoint, len = p + 2, total = p + 1 + f;
   std::memset(rem, 0, sizeof rem);

@@ -1,6 +1,5 @@
 #include "engine/store.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace engine {
@@ -58,10 +57,6 @@ int compare(int a, int b) {
     if (n[a + k] != n[b + k]) return n[a + k] > n[b + k] ? kGreater : kLess;
   }
   return kEqual;
-}
-
-bool isZero(int r) {
-  return std::all_of(n + r, n + r + precision + 1, [](signed char c) { return c == 0; });
 }
 
 // Old cell k has weight 10^(oldDecpoint - k); it lands in new cell k + decpoint - oldDecpoint.

@@ -46,8 +46,6 @@ void shiftUp(int r, long long k);
 void shiftDown(int r, long long k);
 // compare: kEqual, kGreater or kLess for value(a) against value(b).
 int compare(int a, int b);
-// isZero: true when cells 0..precision of r are all 0.
-bool isZero(int r);
 // relay: re-lays r, laid out for (oldPrecision, oldDecpoint), under the current
 // precision so its units digit sits at decpoint; clears all cells outside the value.
 void relay(int r, int oldPrecision, int oldDecpoint);
