@@ -16,20 +16,8 @@ void trim(Num& x) {
   while (x.len > 0 && x.d[x.len - 1] == 0) --x.len;
 }
 
-
-// x := x * m + carry, for m < kBase.
-void mulSmall(Num& x, std::uint32_t m, std::uint32_t carry = 0) {
-  std::uint64_t c = carry;
-  for (int i = 0; i < x.len; ++i) {
-    const std::uint64_t t = std::uint64_t{x.d[i]} * m + c;
-    x.d[i] = static_cast<std::uint32_t>(t % kBase);
-    c = t / kBase;
-  }
-  if (c != 0) x.d[x.len++] = static_cast<std::uint32_t>(c);
-  trim(x);
-}
-
 // out := x * s with one more limb than x (the top one possibly 0), for s < kBase.
+// out may be x itself.
 void scaleInto(const Num& x, std::uint32_t s, Num& out) {
   std::uint64_t c = 0;
   for (int i = 0; i < x.len; ++i) {
@@ -37,8 +25,14 @@ void scaleInto(const Num& x, std::uint32_t s, Num& out) {
     out.d[i] = static_cast<std::uint32_t>(t % kBase);
     c = t / kBase;
   }
-  out.d[x.len] = static_cast<std::uint32_t>(c);
-  out.len = x.len + 1;
+  const int len = x.len;
+  out.d[len] = static_cast<std::uint32_t>(c);
+  out.len = len + 1;
+}
+
+void mulSmall(Num& x, std::uint32_t m) {
+  scaleInto(x, m, x);
+  trim(x);
 }
 
 // q := floor(u / v) for a one-limb divisor.
