@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "engine/wide.h"
@@ -24,24 +26,25 @@ int exponentBits(char* flags) {
 void exp() {
   char flags[40000];
   const int count = exponentBits(flags);
-  static wide::Num result, square, next;
-  wide::setPow10(result, precision - decpoint);
-  wide::keepLow(result, precision + 1);
-  wide::pack(rExpBase, square);
+  static wide::Num store[3];
+  wide::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
+  wide::setPow10(*result, precision - decpoint);
+  wide::keepLow(*result, precision + 1);
+  wide::pack(rExpBase, *square);
   for (int k = 1; k <= count; ++k) {
     if (flags[k] == '1') {
-      wide::mulFixed(result, square, next);
-      result = next;
+      wide::mulFixed(*result, *square, *next);
+      std::swap(result, next);
     }
     if (k == count) break;
-    wide::mulFixed(square, square, next);
-    square = next;
-    if (square.len == 0) {
-      result.len = 0;
+    wide::mulFixed(*square, *square, *next);
+    std::swap(square, next);
+    if (square->len == 0) {
+      result->len = 0;
       break;
     }
   }
-  wide::unpack(result, rExpResult);
+  wide::unpack(*result, rExpResult);
 }
 
 }  // namespace engine
