@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/ops.h"
+#include "engine/reference.h"
 #include "engine/store.h"
 #include "support.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ops.h"
+#include "engine/reference.h"
 #include "engine/store.h"
 #include "support.h"
 

@@ -3,6 +3,7 @@
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "engine/wide.h"
+#include "engine/wide_div.h"
 
 namespace engine {
 
@@ -11,14 +12,14 @@ namespace engine {
 bool div() {
   if (compare(rDivB, rZero) == kEqual) return false;
   static wide::Num a, b, q;
-  wide::pack(rDivA, a);
-  wide::pack(rDivB, b);
+  wide::pack(rDivA, precision, a);
+  wide::pack(rDivB, precision, b);
   wide::shiftUp(a, precision - decpoint);
   const int common = std::min(wide::lowZeroLimbs(a), wide::lowZeroLimbs(b));
   wide::shiftDown(a, common * wide::kLimbDigits);
   wide::shiftDown(b, common * wide::kLimbDigits);
   wide::divide(a, b, q);
-  wide::unpack(q, rDivQuot);
+  wide::unpack(q, rDivQuot, precision);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "engine/wide.h"
+#include "engine/wide_mul.h"
 
 namespace engine {
 
@@ -12,7 +13,7 @@ namespace {
 // returns how many there are (0 for an exponent below 1). 10^5000 < 2^16610.
 int exponentBits(char* flags) {
   static wide::Num e;
-  wide::pack(rExpPow, e);
+  wide::pack(rExpPow, precision, e);
   wide::shiftDown(e, precision - decpoint);
   int count = 0;
   while (e.len > 0) flags[++count] = static_cast<char>('0' + wide::halve(e));
@@ -28,23 +29,24 @@ void exp() {
   const int count = exponentBits(flags);
   static wide::Num store[3];
   wide::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
-  wide::setPow10(*result, precision - decpoint);
+  const int f = precision - decpoint;
+  wide::setPow10(*result, f);
   wide::keepLow(*result, precision + 1);
-  wide::pack(rExpBase, *square);
+  wide::pack(rExpBase, precision, *square);
   for (int k = 1; k <= count; ++k) {
     if (flags[k] == '1') {
-      wide::mulFixed(*result, *square, *next);
+      wide::mulFixed(*result, *square, *next, f, precision + 1);
       std::swap(result, next);
     }
     if (k == count) break;
-    wide::mulFixed(*square, *square, *next);
+    wide::mulFixed(*square, *square, *next, f, precision + 1);
     std::swap(square, next);
     if (square->len == 0) {
       result->len = 0;
       break;
     }
   }
-  wide::unpack(*result, rExpResult);
+  wide::unpack(*result, rExpResult, precision);
 }
 
 }  // namespace engine

@@ -1,15 +1,16 @@
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "engine/wide.h"
+#include "engine/wide_mul.h"
 
 namespace engine {
 
 void mul() {
   static wide::Num a, b, p;
-  wide::pack(rMulA, a);
-  wide::pack(rMulB, b);
-  wide::mulFixed(a, b, p);
-  wide::unpack(p, rMulProd);
+  wide::pack(rMulA, precision, a);
+  wide::pack(rMulB, precision, b);
+  wide::mulFixed(a, b, p, precision - decpoint, precision + 1);
+  wide::unpack(p, rMulProd, precision);
 }
 
 }  // namespace engine

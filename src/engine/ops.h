@@ -21,11 +21,4 @@ bool div();
 // An exponent below 1 gives 1. Reads 120000 and 130000; overwrites only 140000.
 void exp();
 
-// The plain digit-by-digit methods, kept as the reference the fast paths are tested
-// against. Same registers and the same results as mul() and div().
-namespace ref {
-void mul();
-bool div();
-}  // namespace ref
-
 }  // namespace engine

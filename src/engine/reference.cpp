@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/ops.h"
+#include "engine/reference.h"
 #include "engine/store.h"
 
 namespace engine::ref {

@@ -1,44 +1,57 @@
-// Wide integers for the fast multiplication and division: eight decimal digits per
-// 32-bit limb, least significant limb first. Sized for the largest precision; all
-// storage is static, nothing is allocated.
+// Wide integers: eight decimal digits per 32-bit limb, least significant limb first.
+// This layer is plain integer arithmetic: every length, shift and cut is an argument.
+// pack and unpack are the only routines here that know the digit store.
 #pragma once
 
 #include <cstdint>
 
 namespace engine::wide {
 
-constexpr std::uint32_t kBase = 100000000;
+using Limb = std::uint32_t;
+constexpr Limb kBase = 100000000;
 constexpr int kLimbDigits = 8;
-// A register value has at most 10000 digits (1250 limbs); a scaled dividend 15000;
-// a product is never formed past 15000 digits. One spare limb for normalisation.
-constexpr int kMaxLimbs = 2512;
+
+// Longest operand of a product: 2,560 limbs (20,480 digits), room for a 10,000-digit
+// register value with 10,000 digits of guard and scaling around it.
+constexpr int kMaxOperand = 2560;
+// Longest number held: a product of two longest operands, plus one limb for the
+// divisor normalisation of a quotient.
+constexpr int kMaxLimbs = 2 * kMaxOperand + 1;
 
 struct Num {
   int len = 0;  // limbs in use; d[len - 1] != 0, or len == 0 for zero
-  std::uint32_t d[kMaxLimbs];
+  Limb d[kMaxLimbs];
 };
 
-// pack: x := the integer held in cells 0..precision of register r.
-void pack(int r, Num& x);
-// unpack: cells 0..precision of r := x mod 10^(precision+1).
-void unpack(const Num& x, int r);
-// setPow10: x := 10^k.
+// digitLimbs: the limbs that hold k digits, ceil(k / 8).
+constexpr int digitLimbs(int k) { return (k + kLimbDigits - 1) / kLimbDigits; }
+
+// pack: x := the integer held in cells 0..p of register r (cell p is the units digit).
+void pack(int r, int p, Num& x);
+// unpack: cells 0..p of register r := x mod 10^(p+1).
+void unpack(const Num& x, int r, int p);
+
+// trim: drops zero limbs at the top.
+void trim(Num& x);
+// setPow10: x := 10^k, for 10^k below kBase^kMaxLimbs.
 void setPow10(Num& x, int k);
-// shiftUp: x := x * 10^k.  shiftDown: x := floor(x / 10^k).  keepLow: x := x mod 10^k.
+// shiftUp: x := x * 10^k, for a result that fits.  shiftDown: x := floor(x / 10^k).
 void shiftUp(Num& x, int k);
 void shiftDown(Num& x, int k);
+// keepLow: x := x mod 10^k.
 void keepLow(Num& x, int k);
-// mulLow: out := (a * b) mod 10^k', where k' >= k is k rounded up to whole limbs;
-// only the limbs below that bound are formed. out must not alias a or b.
-void mulLow(const Num& a, const Num& b, Num& out, int k);
-// divide: q := floor(u / v) for v != 0. q must not alias u or v.
-void divide(const Num& u, const Num& v, Num& q);
-// mulFixed: out := floor(a * b / 10^f) mod 10^(precision+1), f = precision - decpoint:
-// the fixed-point product, truncated and wrapped. out must not alias a or b.
-void mulFixed(const Num& a, const Num& b, Num& out);
-// lowZeroLimbs: the number of zero limbs below the lowest non-zero one.
+// lowZeroLimbs: the number of zero limbs below the lowest non-zero one (len for zero).
 int lowZeroLimbs(const Num& x);
+// digits: the number of decimal digits of x (0 for zero).
+int digits(const Num& x);
+// compare: -1, 0 or 1 for a < b, a == b, a > b.
+int compare(const Num& a, const Num& b);
 // halve: x := floor(x / 2); returns the bit shifted out.
 int halve(Num& x);
+
+// Limb vectors, least significant first. addTo: r[0..rn) += a[0..an) for an <= rn,
+// returns the carry out of r (0 or 1). subFrom: r[0..rn) -= a[0..an), returns the borrow.
+Limb addTo(Limb* r, int rn, const Limb* a, int an);
+Limb subFrom(Limb* r, int rn, const Limb* a, int an);
 
 }  // namespace engine::wide

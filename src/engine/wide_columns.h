@@ -1,0 +1,33 @@
+// The inner loop of every schoolbook product: column sums of limb products in 64 bits.
+// One kernel per vector width (none, SSE2, AVX2, AVX-512 with its DQ extension), chosen
+// once from what the CPU has; each gives the same sums.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/wide.h"
+
+namespace engine::wide {
+
+// Extra column sums past an + bn that addColumns may touch (each gains 0).
+constexpr int kColumnSlack = 16;
+
+// addColumns: acc[i + j] += a[i] · b[j] for i < an, j < bn (an, bn <= kMaxOperand).
+// acc holds an + bn + kColumnSlack sums.
+void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn);
+// addCrossColumns: acc[i + j] += a[i] · a[j] for i < j < n: each cross product once.
+// acc holds 2n + kColumnSlack sums.
+void addCrossColumns(std::uint64_t* acc, const Limb* a, int n);
+
+// splitColumns: v[k] := lo[k] + mid[k−1] + hi[k−2] for k < len, where each column sum
+// acc[k] = lo + mid·10^8 + hi·10^16 with lo, mid < 10^8: limbs below 3·10^8 that need one
+// carry pass. acc holds len + kColumnSlack sums and v len + kColumnSlack entries.
+void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v);
+
+enum class Kernel { plain, sse2, avx2, avx512 };
+// bestKernel: the widest kernel this CPU runs.  useKernel: switches kernels (for the tests
+// and the benchmarks, which compare them); k must not be wider than bestKernel().
+Kernel bestKernel();
+void useKernel(Kernel k);
+
+}  // namespace engine::wide

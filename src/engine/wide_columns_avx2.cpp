@@ -1,0 +1,26 @@
+// The column-sum kernel for AVX2 (four lanes); this file alone is compiled with -mavx2.
+#include <immintrin.h>
+
+#include "engine/wide_columns_kernel.h"
+
+namespace engine::wide::kernel {
+
+namespace {
+
+struct Avx2 {
+  using V = __m256i;
+  static constexpr int kLanes = 4;
+  static V load(const std::uint64_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
+  static void store(std::uint64_t* p, V x) { _mm256_storeu_si256(reinterpret_cast<V*>(p), x); }
+  static V set1(Limb x) { return _mm256_set1_epi64x(x); }
+  static V mul(V x, V y) { return _mm256_mul_epu32(x, y); }
+  static V add(V x, V y) { return _mm256_add_epi64(x, y); }
+};
+
+}  // namespace
+
+void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
+  addRows<Avx2>(acc, ap, an, b, bn);
+}
+
+}  // namespace engine::wide::kernel
