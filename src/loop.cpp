@@ -7,12 +7,15 @@
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "numtext/entry.h"
+#include "numtext/outbuf.h"
 #include "numtext/show.h"
 
 namespace console {
 
 namespace {
 
+using numtext::put;
+using numtext::putInt;
 using numtext::t;
 
 constexpr const char* kLegend =
@@ -24,10 +27,13 @@ constexpr const char* kTooLong = "  token too long: at most 79 characters\n\n";
 
 bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// The next input character without taking it; flushes out first when the read would
-// wait for input, so every prompt is visible before a person types.
+// The next input character without taking it; writes out the pending text first when the
+// read would wait for input, so every prompt is visible before a person types.
 int peekChar(std::streambuf& sb, std::ostream& out) {
-  if (sb.in_avail() <= 0) out.flush();
+  if (sb.in_avail() <= 0) {
+    numtext::emit();
+    out.flush();
+  }
   return sb.sgetc();
 }
 
@@ -51,24 +57,24 @@ long long readToken(std::istream& in, std::ostream& out) {
 // they keep their values. Returns false at the end of input.
 bool askPrecision(std::istream& in, std::ostream& out, int maxPrecision) {
   for (;;) {
-    out << "  Precision: ";
+    put("  Precision: ");
     const long long len = readToken(in, out);
     if (len < 0) return false;
     if (len >= numtext::kBufLen) {
-      out << "\n\n" << kTooLong;
+      put("\n\n"), put(kTooLong);
       continue;
     }
     const int p = numtext::intvalueT(0);
     if (p < 0 || p > engine::kMaxPrecision || p > maxPrecision) {
-      out << "\n\n  Precision must be from 0 to 9999.\n\n";
+      put("\n\n  Precision must be from 0 to 9999.\n\n");
       continue;
     }
     const int oldPrecision = engine::precision, oldDecpoint = engine::decpoint;
     engine::setPrecision(p);
     engine::relay(engine::rResult, oldPrecision, oldDecpoint);
     engine::relay(engine::rMemory, oldPrecision, oldDecpoint);
-    out << "\n\n  Precision set to " << engine::precision << " decimal places.  " << engine::decpoint
-        << " on either side of the decimal place.\n\n";
+    put("\n\n  Precision set to "), putInt(engine::precision), put(" decimal places.  ");
+    putInt(engine::decpoint), put(" on either side of the decimal place.\n\n");
     return true;
   }
 }
@@ -87,9 +93,10 @@ struct LineState {
 
 // One pass over the buffer: the exponent rewrite, the operator (the last one wins),
 // the operand letters and the commands. S stores R in M at once, during the scan.
-LineState scan(LoopState& loop, std::ostream& out) {
+LineState scan(LoopState& loop) {
   LineState line;
-  for (int i = 0; i < numtext::kBufLen; ++i) {
+  const int content = numtext::filled();  // every position after it is NUL and does nothing
+  for (int i = 0; i < content; ++i) {
     numtext::rewriteAt(i);
     switch (t[i]) {
       case '+': case '-': case '*': case '/': case '^':
@@ -103,8 +110,8 @@ LineState scan(LoopState& loop, std::ostream& out) {
       case '?': loop.legendShown = false; break;
       case 'S': case 's':
         engine::move(engine::rResult, engine::rMemory);
-        numtext::expdisplay(engine::rMemory, out);
-        out << " in memory\n\n";
+        numtext::expdisplay(engine::rMemory);
+        put(" in memory\n\n");
         break;
       default: break;
     }
@@ -130,38 +137,38 @@ constexpr Operation kOperations[] = {
 
 // Left and right operands into 150000 and 160000: from R or M (M wins), else parsed.
 // The left operand's scan stops at the operator.
-void fetchOperands(const LineState& line, std::ostream& out) {
+void fetchOperands(const LineState& line) {
   if (line.leftR) engine::move(engine::rResult, engine::rLeft);
   if (line.leftM) engine::move(engine::rMemory, engine::rLeft);
   if (line.rightR) engine::move(engine::rResult, engine::rRight);
   if (line.rightM) engine::move(engine::rMemory, engine::rRight);
-  if (!line.leftR && !line.leftM) numtext::valueT(engine::rLeft, 0, out, line.opPos);
-  if (!line.rightR && !line.rightM) numtext::valueT(engine::rRight, line.opPos, out);
+  if (!line.leftR && !line.leftM) numtext::valueT(engine::rLeft, 0, line.opPos);
+  if (!line.rightR && !line.rightM) numtext::valueT(engine::rRight, line.opPos);
 }
 
 // Echoes both operands, runs the operation and shows the result, which becomes R.
 // A division by zero shows its message instead and leaves R as it was.
-void compute(const LineState& line, std::ostream& out) {
-  fetchOperands(line, out);
+void compute(const LineState& line) {
+  fetchOperands(line);
   for (const Operation& o : kOperations) {
     if (o.op != line.op) continue;
     engine::move(engine::rLeft, o.left);
     engine::move(engine::rRight, o.right);
-    out << "            ";
-    numtext::expdisplay(o.left, out);
-    out << o.label;
-    numtext::expdisplay(o.right, out);
+    put("            ");
+    numtext::expdisplay(o.left);
+    put(o.label);
+    numtext::expdisplay(o.right);
     if (!o.routine()) {
-      out << "\n   division by zero fault   \n\n";
+      put("\n   division by zero fault   \n\n");
       return;
     }
     engine::move(o.output, engine::rResult);
   }
-  out << "\n\n     result ";
-  numtext::expdisplay(engine::rResult, out);
-  out << "\n\n";
-  numtext::display(engine::rResult, out);
-  out << "\n\n";
+  put("\n\n     result ");
+  numtext::expdisplay(engine::rResult);
+  put("\n\n");
+  numtext::display(engine::rResult);
+  put("\n\n");
 }
 
 }  // namespace
@@ -172,28 +179,30 @@ int run(std::istream& in, std::ostream& out, int maxPrecision) {
   engine::clearStore();
   engine::setPrecision(0);
   numtext::clearBuffer();
+  numtext::bind(out);
   LoopState loop;
   while (!loop.quit) {
     if (!loop.legendShown) {
       loop.legendShown = true;
-      out << kLegend;
+      put(kLegend);
     }
     if (!loop.precisionSet) {
       if (!askPrecision(in, out, maxPrecision)) break;
       loop.precisionSet = true;
     }
-    out << "  >";
+    put("  >");
     const long long len = readToken(in, out);
     if (len < 0) break;
-    out << "\n\n";
+    put("\n\n");
     if (len >= numtext::kBufLen) {
-      out << kTooLong;
+      put(kTooLong);
       continue;
     }
-    const LineState line = scan(loop, out);
-    if (line.op != ' ' && !loop.quit) compute(line, out);
+    const LineState line = scan(loop);
+    if (line.op != ' ' && !loop.quit) compute(line);
   }
-  if (!loop.quit) out << "\n";
+  if (!loop.quit) put("\n");
+  numtext::emit();
   out.flush();
   return 0;
 }

@@ -1,9 +1,9 @@
 #include "numtext/entry.h"
 
 #include <cstring>
-#include <ostream>
 
 #include "engine/store.h"
+#include "numtext/outbuf.h"
 
 namespace numtext {
 
@@ -16,9 +16,16 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNonZeroDigit(char c) { return c >= '1' && c <= '9'; }
 bool isExpLetter(char c) { return c == 'e' || c == 'E'; }
 
+
 }  // namespace
 
 void clearBuffer() { std::memset(t, 0, sizeof t); }
+
+int filled() {
+  int end = kBufLen;
+  while (end > 0 && t[end - 1] == '\0') --end;
+  return end;
+}
 
 void rewriteAt(int i) {
   if (!isExpLetter(at(i))) return;
@@ -47,13 +54,21 @@ int intvalueT(int pos) {
 
 // Digits from the first non-zero one on go to cells decpoint, decpoint+1, ... (d.ddd...),
 // then the register is shifted by the decimal exponent of that first digit.
-void valueT(int r, int start, std::ostream& out, int end) {
+// Past the last character of the token every position is NUL: a scan that has met no
+// non-zero digit there only runs on to `end`, so it jumps.
+void valueT(int r, int start, int end) {
   using engine::n;
-  for (int i = 0; i < kBufLen; ++i) rewriteAt(i);
+  const int content = filled();
+  for (int i = 0; i < content; ++i) rewriteAt(i);
   int first = -1, dot = -1, last = start - 1, w = engine::decpoint;
   engine::zero(r);
   int pos = start;
   for (bool done = false; pos < end && !done;) {
+    if (first == -1 && pos >= content) {
+      last = end - 1;
+      pos = end;
+      break;
+    }
     last = pos;
     const char c = at(pos, end);
     if (dot == -1 && c == '.') dot = pos;
@@ -69,7 +84,7 @@ void valueT(int r, int start, std::ostream& out, int end) {
   long long expo = 0;
   if (at(pos, end) == '<') expo = intvalueT(pos);
   if (at(pos, end) == '>') expo = -static_cast<long long>(intvalueT(pos));
-  out << first << ' ' << dot << ' ' << last << ' ' << expo << '\n';
+  putInt(first), put(' '), putInt(dot), put(' '), putInt(last), put(' '), putInt(expo), put('\n');
   if (first == -1) return;
   long long shift = expo + (dot == -1 ? last - first : dot < first ? dot - first : dot - first - 1);
   if (shift < 0) engine::shiftDown(r, -shift);

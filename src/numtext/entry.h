@@ -1,16 +1,15 @@
 // Number entry: the input buffer and the routines that read numbers out of it.
 #pragma once
 
-#include <iosfwd>
-
 namespace numtext {
 
 constexpr int kBufLen = 80;  // positions 0..79; the token ends at the first NUL
 // The input buffer, filled with one token by the command loop; positions past 79 read as NUL.
 extern char t[kBufLen];
 
-// clearBuffer: every position := NUL.
+// clearBuffer: every position := NUL.  filled: the position after the last non-NUL one.
 void clearBuffer();
+int filled();
 // rewriteAt: the exponent-marker rewrite at position i: e/E followed by '-' becomes
 // '>' and ' ', followed by '+' becomes '<' and ' ', any other e/E becomes '<'.
 void rewriteAt(int i);
@@ -18,8 +17,8 @@ void rewriteAt(int i);
 // it negative), then reads digits. Saturates at 2147483647 in magnitude; 0 without digits.
 int intvalueT(int pos);
 // valueT: parses the number from position start into register r, treating positions
-// at or past `end` as NUL, and prints the trace line "first dot last expo\n" to out.
+// at or past `end` as NUL, and appends the trace line "first dot last expo\n" to the output.
 // Keeps at most precision - decpoint + 1 significant digits; shifts past the register leave 0.
-void valueT(int r, int start, std::ostream& out, int end = kBufLen);
+void valueT(int r, int start, int end = kBufLen);
 
 }  // namespace numtext

@@ -1,9 +1,9 @@
 #include "numtext/show.h"
 
 #include <algorithm>
-#include <ostream>
 
 #include "engine/store.h"
+#include "numtext/outbuf.h"
 
 namespace numtext {
 
@@ -12,14 +12,14 @@ int comma = 1;
 
 namespace {
 
-// Output is assembled in one static line and written at once: no allocation.
+// A display is assembled in one static line, then appended to the output at once.
 char line[2 * engine::kRegCells + 64];
 int used = 0;
 
-void put(char c) { line[used++] = c; }
-void putDigit(int r, int k) { put(static_cast<char>('0' + engine::n[r + k])); }
-void emit(std::ostream& out) {
-  out.write(line, used);
+void add(char c) { line[used++] = c; }
+void addDigit(int r, int k) { add(static_cast<char>('0' + engine::n[r + k])); }
+void flushLine() {
+  put(std::string_view(line, static_cast<std::size_t>(used)));
   used = 0;
 }
 
@@ -38,34 +38,36 @@ int lastNonZero(int r) {
 }  // namespace
 
 // An all-zero register shows its last two cells (one cell at precision 0).
-void expdisplay(int r, std::ostream& out) {
+void expdisplay(int r) {
   const int p = engine::precision;
   int i = firstNonZero(r);
   if (i > p) i = std::max(p - 1, 0);
   const int e = engine::decpoint - i;
   for (int j = i; j <= i + 6 && j <= p; ++j) {
-    putDigit(r, j);
-    if (j == i) put('.');
+    addDigit(r, j);
+    if (j == i) add('.');
   }
-  emit(out);
-  out << 'e' << (e >= 0 ? "+" : "") << e;
+  add('e');
+  if (e >= 0) add('+');
+  flushLine();
+  putInt(e);
 }
 
 // The leading spaces put the decimal point in column pad + 2 when separators are on.
-void display(int r, std::ostream& out) {
+void display(int r) {
   const int p = engine::precision, dp = engine::decpoint;
   const int first = std::min(firstNonZero(r), dp);
   const int last = std::min(std::max(lastNonZero(r) + 1, dp + 1), p);
   if (pad != 0) {
     const int d = dp - first;
-    for (int k = pad - d - d / 3; k > 0; --k) put(' ');
+    for (int k = pad - d - d / 3; k > 0; --k) add(' ');
   }
   for (int j = first; j <= last; ++j) {
-    putDigit(r, j);
-    if (j == dp) put('.');
-    if (comma == 1 && j < dp && (dp - j) % 3 == 0) put(',');
+    addDigit(r, j);
+    if (j == dp) add('.');
+    if (comma == 1 && j < dp && (dp - j) % 3 == 0) add(',');
   }
-  emit(out);
+  flushLine();
 }
 
 }  // namespace numtext

@@ -1,8 +1,6 @@
 // The two display forms of a register: scientific and full fixed-point.
 #pragma once
 
-#include <iosfwd>
-
 namespace numtext {
 
 // Width that aligns the fixed display (0: no leading spaces), and thousands
@@ -11,9 +9,10 @@ extern int pad;
 extern int comma;
 
 // expdisplay: up to seven significant digits, truncated, as d.dddddde+x; no line break.
-void expdisplay(int r, std::ostream& out);
+// Both forms are appended to the output text (numtext/outbuf.h).
+void expdisplay(int r);
 // display: every digit from the first non-zero (at least the units digit) to one past
 // the last non-zero (at least one fractional digit), with separators; no line break.
-void display(int r, std::ostream& out);
+void display(int r);
 
 }  // namespace numtext
