@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Times the calculator against GNU bc on the same arithmetic, as whole processes.
+"""Times the calculator against GNU bc and GMP on the same arithmetic, as whole processes.
 
 Each workload is written twice: as calculator input (a precision, then one token per
 line) and as the equivalent bc script (scale = the fractional digits, one printed
 result per token). Both run several times; one line per workload gives the two
-medians and the ratio bc/ours.  Usage: bench/run.py [--runs N] [--binary PATH]
+medians and the ratio bc/ours. The worst power tokens at precision 9999 run against the
+same truncating chain on GMP integers (bench/gmp.py, where python3-gmpy2 is installed),
+whose digits must match ours; then the per-product times of build/bench/micro (when
+built) beside GMP's.  Usage: bench/run.py [--runs N] [--binary PATH]
 """
 import argparse
 import os
@@ -61,6 +64,79 @@ def worst():
     return ["9999", "3^1e4999", "q"], None
 
 
+P, F = 9999, 9999 - 9999 // 2
+# name, calculator input, base m·10^s as "m:s", exponent 10^k − d as "k:d": what the GMP
+# chain computes.
+WORST = [
+    ("1.0000001^1e4999", ["9999", "1.0000001^1e4999", "q"], f"10000001:{F - 7}", "4999:0"),
+    ("7.1^1e4999", ["9999", "7.1^1e4999", "q"], f"71:{F - 1}", "4999:0"),
+    ("0-1, 1.0000001^R", ["9999", "0-1", "1.0000001^R", "q"], f"10000001:{F - 7}", "5000:1"),
+]
+
+
+def gmp_python():
+    """A python3 that has gmpy2 (Debian's, when the one running this lacks it), or None."""
+    for exe in (sys.executable, "/usr/bin/python3"):
+        if os.path.exists(exe) and subprocess.run([exe, "-c", "import gmpy2"],
+                                                  capture_output=True).returncode == 0:
+            return exe
+    return None
+
+
+def last_result(text):
+    """The last result's fixed display as an integer scaled by 10^F."""
+    fixed = text.rsplit("     result ", 1)[1].split("\n")[2].strip().replace(",", "")
+    whole, frac = fixed.split(".")
+    return int(whole or "0") * 10 ** F + int((frac + "0" * F)[:F])
+
+
+
+def worst_vs_gmp(binary, runs):
+    py = gmp_python()
+    print(f"\n{'worst token, p9999':30} {'ours s':>9} {'gmp s':>9} {'gmp/ours':>8}")
+    for name, ours, base, exponent in WORST:
+        data = ("\n".join(ours) + "\n").encode()
+        t_ours = median_time([binary], data, runs)
+        if py is None:
+            print(f"{name:30} {t_ours:9.3f} {'-':>9} {'-':>8}   (no gmpy2)")
+            continue
+        cmd = [py, os.path.join(HERE, "gmp.py"), "chain", str(P), base, exponent]
+        t_gmp = median_time(cmd, b"", runs)
+        theirs = subprocess.run(cmd, capture_output=True, text=True).stdout.split()
+        same = theirs == [str(x) for x in divmod(last_result(
+            subprocess.run([binary], input=data, capture_output=True).stdout.decode()), 10 ** F)]
+        print(f"{name:30} {t_ours:9.3f} {t_gmp:9.3f} {t_gmp / t_ours:8.1f}   digits "
+              + ("match" if same else "DIFFER"))
+        sys.stdout.flush()
+
+
+def products_vs_gmp(binary):
+    micro = os.path.join(os.path.dirname(binary), "bench", "micro")
+    py = gmp_python()
+    if not os.path.exists(micro):
+        return
+    out = subprocess.run([micro, "--benchmark_filter=^(Product|Square)/", "--benchmark_repetitions=5",
+                          "--benchmark_report_aggregates_only=true", "--benchmark_format=csv"],
+                         capture_output=True, text=True).stdout
+    ours = {}
+    for line in out.splitlines():
+        if "_median" in line:
+            fields = line.split(",")
+            kind, digits = fields[0].strip('"').split("_")[0].split("/")
+            ours[(kind, int(digits))] = float(fields[3])  # cpu time, microseconds
+    gmp = {}
+    if py is not None:
+        for line in subprocess.run([py, os.path.join(HERE, "gmp.py"), "products"],
+                                   capture_output=True, text=True).stdout.splitlines():
+            d, mul, sqr = line.split()
+            gmp[("Product", int(d))], gmp[("Square", int(d))] = float(mul), float(sqr)
+    print(f"\n{'per product, microseconds':30} {'ours':>9} {'gmp':>9} {'ours/gmp':>8}")
+    for key in sorted(ours):
+        g = gmp.get(key)
+        print(f"{key[0] + ' ' + str(key[1]) + ' digits':30} {ours[key]:9.2f} "
+              + (f"{g:9.2f} {ours[key] / g:8.2f}" if g else f"{'-':>9} {'-':>8}"))
+
+
 def run_once(cmd, data):
     start = time.perf_counter()
     subprocess.run(cmd, input=data, stdout=subprocess.DEVNULL, check=True,
@@ -73,6 +149,8 @@ def median_time(cmd, data, runs):
 
 
 def main():
+    if hasattr(sys, "set_int_max_str_digits"):
+        sys.set_int_max_str_digits(0)
     ap = argparse.ArgumentParser()
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--binary", default=os.path.join(HERE, "..", "build", "zantorix"))
@@ -94,6 +172,8 @@ def main():
         t_bc = median_time(["bc", "-q"], ("\n".join(bc) + "\nquit\n").encode(), args.runs)
         print(f"{name:30} {t_ours:9.3f} {t_bc:9.3f} {t_bc / t_ours:8.1f}")
         sys.stdout.flush()
+    worst_vs_gmp(args.binary, args.runs)
+    products_vs_gmp(args.binary)
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/ops.h"
 #include "engine/reference.h"
@@ -70,14 +71,17 @@ TEST(Registers, Primitives) {
 // exp must equal the chain of truncating multiplications it stands for.
 TEST(Registers, PowerIsRepeatedSquaring) {
   unsigned seed = 7;
-  for (int p : {3, 8, 17, 40}) {
+  std::vector<long long> exponents = {65535, 99999, 1000003, 123456789};
+  for (int e = 0; e < 40; ++e) exponents.push_back(e);
+  for (int p : {3, 8, 17, 40, 120}) {
     setPrecision(p);
-    for (int e = 0; e < 40; ++e) {
+    for (long long e : exponents) {
+      if (std::to_string(e).size() > static_cast<size_t>(decpoint) + 1) continue;  // does not fit
       const std::string base = testing_support::randomDigits(seed, 3, false) + "." +
                                testing_support::randomDigits(seed, 3, false);
       setReg(rExpBase, base), setReg(rExpPow, std::to_string(e)), exp();
       setReg(0, "1"), setReg(10000, base);  // result, square
-      for (int bits = e; bits > 0; bits /= 2) {
+      for (long long bits = e; bits > 0; bits /= 2) {
         if (bits % 2 == 1) move(0, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 0);
         move(10000, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 10000);
       }

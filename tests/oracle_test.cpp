@@ -9,6 +9,7 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
+#include "engine/wide_columns.h"
 #include "support.h"
 
 using namespace engine;
@@ -50,13 +51,20 @@ struct Case {
   std::string fast;
 };
 
-// Runs the case through the limb path and, where affordable, checks the plain method agrees.
+// Runs the case through the limb path (a product with every column kernel this CPU has) and,
+// where affordable, checks the plain method agrees.
 void run(Case& c) {
   engine::setPrecision(c.p);
   const bool mul = c.op == '*';
   const int out = mul ? rMulProd : rDivQuot;
   setReg(mul ? rMulA : rDivA, c.a), setReg(mul ? rMulB : rDivB, c.b);
   if (mul ? (engine::mul(), true) : engine::div()) c.fast = regText(out);
+  for (int k = 0; mul && k < static_cast<int>(wide::bestKernel()); ++k) {
+    wide::useKernel(static_cast<wide::Kernel>(k));
+    engine::mul();
+    EXPECT_EQ(regText(out), c.fast) << c.a << '*' << c.b << " with kernel " << k;
+    wide::useKernel(wide::bestKernel());
+  }
   if (c.fast.empty() || (!mul && c.p > 2001)) return;
   mul ? ref::mul() : (void)ref::div();
   EXPECT_EQ(c.fast, regText(out)) << c.a << c.op << c.b << " at " << c.p;
@@ -99,8 +107,13 @@ TEST(Oracle, ProductsAndQuotients) {
   for (int p = 0; p <= 80; ++p) {
     for (int i = 0; i < 50; ++i) add({p, randomValue(seed, p), randomValue(seed, p), "*/"[i % 2], ""});
   }
-  for (int p : {500, 1000, 2001, 9999}) {
-    for (int i = 0; i < 6; ++i) add({p, randomValue(seed, p), randomValue(seed, p), "*/"[i % 2], ""});
+  // Long operands around the Karatsuba threshold (320 limbs: precision 2559) and its splits
+  // (641 limbs: 5127): equal operands (squares) and short ones (precision 20's) among them.
+  for (int p : {500, 1000, 2001, 2551, 2559, 2567, 5127, 9999}) {
+    for (int i = 0; i < 8; ++i) {
+      const std::string a = randomValue(seed, p);
+      add({p, a, i % 4 == 2 ? a : randomValue(seed, i % 4 == 3 ? 20 : p), "*/"[i % 2], ""});
+    }
   }
   // Chains that feed each result back in, as R*M and R/M do.
   for (int p : {7, 20, 33, 100, 1000}) {

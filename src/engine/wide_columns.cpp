@@ -21,9 +21,18 @@ namespace {
 
 // Below this many limbs in the shorter operand the plain loop is as fast as a vector pass.
 constexpr int kVectorMin = 4;
-// The longer operand widened to 64-bit lanes: 3 zero lanes, at most kMaxOperand limbs, then
-// kColumnSlack zero lanes that the last vector of each pass reads.
-std::uint64_t padded[3 + kMaxOperand + kColumnSlack];
+// The longer operand widened to 64-bit lanes: kPad zero lanes, at most kMaxOperand limbs,
+// then kColumnSlack zero lanes that the last vector of each pass reads.
+constexpr int kPad = kernel::kRowGroup - 1;
+std::uint64_t padded[kPad + kMaxOperand + kColumnSlack];
+
+// padded := a widened, with zeros around it; returns where a starts.
+const std::uint64_t* widen(const Limb* a, int n) {
+  for (int i = 0; i < kPad; ++i) padded[i] = 0;
+  for (int i = 0; i < n; ++i) padded[kPad + i] = a[i];
+  for (int i = 0; i < kColumnSlack; ++i) padded[kPad + n + i] = 0;
+  return padded + kPad;
+}
 
 void addRowsPlain(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
   for (int j = 0; j < bn; ++j) {
@@ -91,13 +100,16 @@ SplitKernel splitFor([[maybe_unused]] Kernel k) {
   return splitColumnsPlain;
 }
 
-const Kernel best = detect();
-RowsKernel rows = kernelFor(best);
-SplitKernel split = splitFor(best);
+RowsKernel rows = kernelFor(bestKernel());
+SplitKernel split = splitFor(bestKernel());
 
 }  // namespace
 
-Kernel bestKernel() { return best; }
+// Detected on first use, which may come from another file's static initialisation.
+Kernel bestKernel() {
+  static const Kernel best = detect();
+  return best;
+}
 
 void useKernel(Kernel k) {
   rows = kernelFor(k);
@@ -109,26 +121,23 @@ void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) { split(ac
 // The shorter operand gives the rows; the longer one is widened and padded once.
 void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn) {
   if (an < bn) return addColumns(acc, b, bn, a, an);
-  for (int i = 0; i < 3; ++i) padded[i] = 0;
-  for (int i = 0; i < an; ++i) padded[3 + i] = a[i];
-  for (int i = 0; i < kColumnSlack; ++i) padded[3 + an + i] = 0;
-  (bn < kVectorMin ? addRowsPlain : rows)(acc, padded + 3, an, b, bn);
+  (bn < kVectorMin ? addRowsPlain : rows)(acc, widen(a, an), an, b, bn);
 }
 
-// Rows j0..j0+3 take their products with a[j0+4..n) in one kernel pass; the lanes before
-// that suffix must read zero, so a[j0+1..j0+3] are cleared in the copy as the rows move
-// past them. The six pairs inside each group of four are added one by one.
+// A group of G = kRowGroup rows j0.. takes its products with a[j0+G..n) in one kernel pass;
+// the lanes before that suffix must read zero, so each group's own limbs are cleared in the
+// widened copy once it is past them. The pairs inside a group are added one by one.
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
-  for (int i = 0; i < 3; ++i) padded[i] = 0;
-  for (int i = 0; i < n; ++i) padded[3 + i] = a[i];
-  for (int i = 0; i < kColumnSlack; ++i) padded[3 + n + i] = 0;
-  for (int j0 = 0; j0 < n; j0 += 4) {
-    const int rowsHere = n - j0 < 4 ? n - j0 : 4;
+  constexpr int G = kernel::kRowGroup;
+  std::uint64_t* wide = padded + kPad;
+  widen(a, n);
+  for (int j0 = 0; j0 < n; j0 += G) {
+    const int rowsHere = n - j0 < G ? n - j0 : G;
     for (int t = 0; t < rowsHere; ++t) {
       for (int u = t + 1; u < rowsHere; ++u) acc[2 * j0 + t + u] += std::uint64_t{a[j0 + t]} * a[j0 + u];
+      wide[j0 + t] = 0;
     }
-    for (int i = j0; i < j0 + 4 && i < n; ++i) padded[3 + i] = 0;
-    if (j0 + 4 < n) rows(acc + 2 * j0 + 4, padded + 3 + j0 + 4, n - j0 - 4, a + j0, rowsHere);
+    if (j0 + G < n) rows(acc + 2 * j0 + G, wide + j0 + G, n - j0 - G, a + j0, rowsHere);
   }
 }
 

@@ -10,25 +10,23 @@
 
 namespace engine::wide::kernel {
 
-// acc[i + j] += ap[i] · b[j] for i < an, j < bn, four rows of b per pass over ap:
+// acc[i + j] += ap[i] · b[j] for i < an, j < bn, kRowGroup rows of b per pass over ap:
 // acc[j + k] += b[j]·ap[k] + b[j+1]·ap[k−1] + b[j+2]·ap[k−2] + b[j+3]·ap[k−3].
-// ap holds a widened to 64-bit lanes with 3 zero lanes before it and 16 after it;
-// acc holds an + bn + 16 sums (the lanes past an + bn + 2 gain only zeros).
+// ap holds a widened to 64-bit lanes with kRowGroup − 1 zero lanes before it and 16 after;
+// acc holds an + bn + 16 sums (the lanes past an + bn − 1 gain only zeros).
+// Rows of b taken per pass over ap.
+constexpr int kRowGroup = 4;
+
 template <class S>
 inline void addRows(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
   using V = typename S::V;
-  for (int j = 0; j < bn; j += 4) {
-    const V b0 = S::set1(b[j]);
-    const V b1 = S::set1(j + 1 < bn ? b[j + 1] : 0);
-    const V b2 = S::set1(j + 2 < bn ? b[j + 2] : 0);
-    const V b3 = S::set1(j + 3 < bn ? b[j + 3] : 0);
+  for (int j = 0; j < bn; j += kRowGroup) {
+    V bv[kRowGroup];
+    for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
     std::uint64_t* out = acc + j;
-    for (int k = 0; k < an + 3; k += S::kLanes) {
+    for (int k = 0; k < an + kRowGroup - 1; k += S::kLanes) {
       V x = S::load(out + k);
-      x = S::add(x, S::mul(b0, S::load(ap + k)));
-      x = S::add(x, S::mul(b1, S::load(ap + k - 1)));
-      x = S::add(x, S::mul(b2, S::load(ap + k - 2)));
-      x = S::add(x, S::mul(b3, S::load(ap + k - 3)));
+      for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(ap + k - t)));
       S::store(out + k, x);
     }
   }

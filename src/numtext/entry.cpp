@@ -1,5 +1,6 @@
 #include "numtext/entry.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/store.h"
@@ -21,8 +22,14 @@ bool isExpLetter(char c) { return c == 'e' || c == 'E'; }
 
 void clearBuffer() { std::memset(t, 0, sizeof t); }
 
+// Eight positions at a time over the NUL tail, then one at a time.
 int filled() {
+  static_assert(kBufLen % 8 == 0);
   int end = kBufLen;
+  for (std::uint64_t word = 0; end > 0; end -= 8) {
+    std::memcpy(&word, t + end - 8, 8);
+    if (word != 0) break;
+  }
   while (end > 0 && t[end - 1] == '\0') --end;
   return end;
 }
