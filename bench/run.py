@@ -4,7 +4,7 @@
 Each workload is written twice: as calculator input (a precision, then one token per
 line) and as the equivalent bc script (scale = the fractional digits, one printed
 result per token). Both run several times; one line per workload gives the two
-medians and the ratio bc/ours. The worst power tokens at precision 9999 run against the
+medians of processor time (user + system) and the ratio bc/ours. The worst power tokens at precision 9999 run against the
 same truncating chain on GMP integers (bench/gmp.py, where python3-gmpy2 is installed),
 whose digits must match ours; then the per-product times of build/bench/micro (when
 built) beside GMP's.  Usage: bench/run.py [--runs N] [--binary PATH]
@@ -12,11 +12,11 @@ built) beside GMP's.  Usage: bench/run.py [--runs N] [--binary PATH]
 import argparse
 import os
 import random
+import resource
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -138,10 +138,13 @@ def products_vs_gmp(binary):
 
 
 def run_once(cmd, data):
-    start = time.perf_counter()
+    """The processor time (user + system) of one whole run of cmd: on a shared machine it
+    moves less than the wall time, which also counts the waits for the other processes."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     subprocess.run(cmd, input=data, stdout=subprocess.DEVNULL, check=True,
                    env=dict(os.environ, BC_LINE_LENGTH="0"))
-    return time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def median_time(cmd, data, runs):

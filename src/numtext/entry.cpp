@@ -15,7 +15,6 @@ namespace {
 char at(int pos, int end = kBufLen) { return pos >= 0 && pos < end ? t[pos] : '\0'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNonZeroDigit(char c) { return c >= '1' && c <= '9'; }
-bool isExpLetter(char c) { return c == 'e' || c == 'E'; }
 
 
 }  // namespace
@@ -34,8 +33,8 @@ int filled() {
   return end;
 }
 
-void rewriteAt(int i) {
-  if (!isExpLetter(at(i))) return;
+// Called for an e or E at i (0 <= i < kBufLen).
+void rewriteMarker(int i) {
   const char next = at(i + 1);
   if (next == '-' || next == '+') {
     t[i] = next == '-' ? '>' : '<';

@@ -10,9 +10,12 @@ extern char t[kBufLen];
 // clearBuffer: every position := NUL.  filled: the position after the last non-NUL one.
 void clearBuffer();
 int filled();
-// rewriteAt: the exponent-marker rewrite at position i: e/E followed by '-' becomes
+// rewriteAt: the exponent-marker rewrite at position i < kBufLen: e/E followed by '-' becomes
 // '>' and ' ', followed by '+' becomes '<' and ' ', any other e/E becomes '<'.
-void rewriteAt(int i);
+void rewriteMarker(int i);
+inline void rewriteAt(int i) {
+  if (t[i] == 'e' || t[i] == 'E') rewriteMarker(i);
+}
 // intvalueT: the signed integer from position pos: skips non-digits (any '-' met makes
 // it negative), then reads digits. Saturates at 2147483647 in magnitude; 0 without digits.
 int intvalueT(int pos);

@@ -6,18 +6,31 @@
 
 namespace numtext {
 
-namespace {
+namespace detail {
 
-// 64 KiB: more than a whole token's output at the largest precision (two 13,400-character
-// fixed displays, the legend, trace lines and 79 S commands); a longer run is emitted early.
-constexpr std::size_t kCapacity = 1 << 16;
 char text[kCapacity];
 std::size_t used = 0;
-std::ostream* stream = nullptr;
 
-void room(std::size_t n) {
-  if (used + n > kCapacity) emit();
+// Emits, then appends s in pieces of at most the whole buffer.
+void putLong(std::string_view s) {
+  while (!s.empty()) {
+    if (used == kCapacity) emit();
+    const std::size_t n = std::min(s.size(), kCapacity - used);
+    s.copy(text + used, n);
+    used += n;
+    s.remove_prefix(n);
+  }
 }
+
+}  // namespace detail
+
+using detail::kCapacity;
+using detail::text;
+using detail::used;
+
+namespace {
+
+std::ostream* stream = nullptr;
 
 }  // namespace
 
@@ -26,24 +39,9 @@ void bind(std::ostream& out) {
   used = 0;
 }
 
-void put(std::string_view s) {
-  while (!s.empty()) {
-    room(s.size());
-    const std::size_t n = std::min(s.size(), kCapacity - used);
-    s.copy(text + used, n);
-    used += n;
-    s.remove_prefix(n);
-  }
-}
-
-void put(char c) {
-  room(1);
-  text[used++] = c;
-}
-
 void putInt(long long v) {
-  room(24);
-  used = static_cast<std::size_t>(std::to_chars(text + used, text + kCapacity, v).ptr - text);
+  char digits[24];
+  put(std::string_view(digits, static_cast<std::size_t>(std::to_chars(digits, digits + 24, v).ptr - digits)));
 }
 
 bool emit() {

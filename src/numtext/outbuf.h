@@ -3,16 +3,31 @@
 // wait, when it fills, and at the end), so the stream sees a few large writes.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <iosfwd>
 #include <string_view>
 
 namespace numtext {
 
+namespace detail {
+// 64 KiB: more than a whole token's output at the largest precision (two 13,400-character
+// fixed displays, the legend, trace lines and 79 S commands); more is emitted early.
+constexpr std::size_t kCapacity = 1 << 16;
+extern char text[kCapacity];
+extern std::size_t used;
+void putLong(std::string_view s);
+}  // namespace detail
+
 // bind: the stream the buffer is emptied into when it fills.
 void bind(std::ostream& out);
 // put / putInt: append text, or an integer in plain decimal ("-1" for −1).
-void put(std::string_view s);
-void put(char c);
+inline void put(std::string_view s) {
+  if (s.size() > detail::kCapacity - detail::used) return detail::putLong(s);
+  std::memcpy(detail::text + detail::used, s.data(), s.size());
+  detail::used += s.size();
+}
+inline void put(char c) { put(std::string_view(&c, 1)); }
 void putInt(long long v);
 // emit: writes the assembled text to the bound stream and empties the buffer; false when
 // the stream has failed (now or earlier).
