@@ -7,6 +7,9 @@
 
 namespace engine {
 
+// The scaled dividend: a register value times 10^f, at most 15,000 digits.
+static_assert(wide::digitLimbs(kRegCells + kRegCells / 2) < wide::kMaxLimbs, "the scaled dividend fits");
+
 // Checks the divisor, scales the dividend by 10^f, drops the zero limbs the two share
 // at the low end (floor(a c / b c) = floor(a / b)), then divides once, exactly.
 bool div() {

@@ -5,6 +5,8 @@
 
 namespace engine {
 
+static_assert(wide::digitLimbs(kRegCells) <= wide::kMaxOperand, "a register value is one operand");
+
 void mul() {
   static wide::Num a, b, p;
   wide::pack(rMulA, precision, a);

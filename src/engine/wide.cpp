@@ -12,18 +12,6 @@ namespace {
 
 constexpr Limb kPow10[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-// x := x * s for s < kBase, growing by at most one limb.
-void scale(Num& x, Limb s) {
-  std::uint64_t c = 0;
-  for (int i = 0; i < x.len; ++i) {
-    const std::uint64_t t = std::uint64_t{x.d[i]} * s + c;
-    x.d[i] = static_cast<Limb>(t % kBase);
-    c = t / kBase;
-  }
-  x.d[x.len] = static_cast<Limb>(c);
-  x.len += c != 0;
-}
-
 }  // namespace
 
 // Limb i holds the digits of weight 10^(8i)..10^(8i+7): cells p-8i-7..p-8i.
@@ -67,7 +55,19 @@ void shiftUp(Num& x, int k) {
   std::copy_backward(x.d, x.d + x.len, x.d + x.len + limbs);
   std::fill(x.d, x.d + limbs, Limb{0});
   x.len += limbs;
-  scale(x, kPow10[k % kLimbDigits]);
+  scaleBy(x, kPow10[k % kLimbDigits], x);
+  trim(x);
+}
+
+void scaleBy(const Num& x, Limb s, Num& out) {
+  std::uint64_t c = 0;
+  for (int i = 0; i < x.len; ++i) {
+    const std::uint64_t t = std::uint64_t{x.d[i]} * s + c;
+    out.d[i] = static_cast<Limb>(t % kBase);
+    c = t / kBase;
+  }
+  out.d[x.len] = static_cast<Limb>(c);
+  out.len = x.len + 1;
 }
 
 void shiftDown(Num& x, int k) {

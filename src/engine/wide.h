@@ -38,6 +38,9 @@ void setPow10(Num& x, int k);
 // shiftUp: x := x * 10^k, for a result that fits.  shiftDown: x := floor(x / 10^k).
 void shiftUp(Num& x, int k);
 void shiftDown(Num& x, int k);
+// scaleBy: out := x · s for s < kBase, in x.len + 1 limbs (the top one possibly 0, not
+// trimmed); out may be x.
+void scaleBy(const Num& x, Limb s, Num& out);
 // keepLow: x := x mod 10^k.
 void keepLow(Num& x, int k);
 // lowZeroLimbs: the number of zero limbs below the lowest non-zero one (len for zero).

@@ -9,18 +9,6 @@ namespace engine::wide {
 
 namespace {
 
-// out := x * s with one more limb than x (the top one possibly 0), for s < kBase.
-void scaleInto(const Num& x, Limb s, Num& out) {
-  std::uint64_t c = 0;
-  for (int i = 0; i < x.len; ++i) {
-    const std::uint64_t t = std::uint64_t{x.d[i]} * s + c;
-    out.d[i] = static_cast<Limb>(t % kBase);
-    c = t / kBase;
-  }
-  out.d[x.len] = static_cast<Limb>(c);
-  out.len = x.len + 1;
-}
-
 // q := floor(u / v) for a one-limb divisor.
 void divideSmall(const Num& u, Limb v, Num& q) {
   std::uint64_t rem = 0;
@@ -63,8 +51,8 @@ void divide(const Num& u, const Num& v, Num& q) {
   }
   static Num un, vn;
   const Limb s = kBase / (v.d[v.len - 1] + 1);
-  scaleInto(u, s, un);
-  scaleInto(v, s, vn);
+  scaleBy(u, s, un);
+  scaleBy(v, s, vn);
   const int nv = v.len, m = u.len - nv;
   const std::uint64_t vTop = vn.d[nv - 1], vNext = vn.d[nv - 2];
   for (int j = m; j >= 0; --j) {
