@@ -1,6 +1,7 @@
 // The digit store, its primitives and the five operations on registers set directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -8,6 +9,8 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
+#include "engine/wide.h"
+#include "engine/wide_pow.h"
 #include "support.h"
 
 using namespace engine;
@@ -68,24 +71,55 @@ TEST(Registers, Primitives) {
   }
 }
 
-// exp must equal the chain of truncating multiplications it stands for.
-TEST(Registers, PowerIsRepeatedSquaring) {
+// A base with a fraction gives its exact power truncated to f digits when that is below
+// 10^(decpoint+1), checked against big integers; past it (and for integer bases) the chain of
+// truncating multiplications it stands for, checked against the plain mul(). Bases: few
+// digits, dense, just above and below 1, just below an integer; exponents up to a few hundred.
+TEST(Registers, Powers) {
   unsigned seed = 7;
-  std::vector<long long> exponents = {65535, 99999, 1000003, 123456789};
-  for (int e = 0; e < 40; ++e) exponents.push_back(e);
-  for (int p : {3, 8, 17, 40, 120}) {
+  const std::vector<int> exponents = {0, 1, 2, 3, 4, 5, 7, 8, 13, 30, 64, 101, 257};
+  for (int p = 0; p <= 60; ++p) {
     setPrecision(p);
-    for (long long e : exponents) {
-      if (std::to_string(e).size() > static_cast<size_t>(decpoint) + 1) continue;  // does not fit
-      const std::string base = testing_support::randomDigits(seed, 3, false) + "." +
-                               testing_support::randomDigits(seed, 3, false);
-      setReg(rExpBase, base), setReg(rExpPow, std::to_string(e)), exp();
-      setReg(0, "1"), setReg(10000, base);  // result, square
-      for (long long bits = e; bits > 0; bits /= 2) {
-        if (bits % 2 == 1) move(0, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 0);
-        move(10000, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 10000);
+    const int f = p - decpoint;
+    const std::string ones(static_cast<size_t>(f), '9'), dense = testing_support::randomDigits(seed, p + 1, true);
+    const std::vector<std::string> bases = {
+        "1.05", "0.5", "3.7", dense.substr(0, static_cast<size_t>(decpoint) + 1) + "." + dense.substr(static_cast<size_t>(decpoint) + 1),
+        "1." + std::string(static_cast<size_t>(std::max(f - 1, 0)), '0') + "1", "0." + ones, "2." + ones,
+        "0." + dense.substr(0, static_cast<size_t>(f)), "1." + dense.substr(0, static_cast<size_t>(f))};
+    for (const std::string& base : bases) {
+      for (int e : exponents) {
+        setReg(rExpBase, base), setReg(rExpPow, std::to_string(e));
+        if (std::to_string(e).size() > static_cast<size_t>(decpoint) + 1) continue;  // does not fit
+        exp();
+        const std::string x = regText(rExpBase);
+        std::string digits = x;
+        digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+        const bool fraction = digits.find_first_not_of('0', static_cast<size_t>(decpoint) + 1) != std::string::npos;
+        // x^e · 10^f = X^e / 10^(f(e−1)) fits when it has at most p + 1 digits.
+        std::string exact = e == 0 ? "" : testing_support::powerDigits(digits, e);
+        if (e > 0) exact = exact.size() > static_cast<size_t>(f) * (e - 1) ? exact.substr(0, exact.size() - static_cast<size_t>(f) * (e - 1)) : "0";
+        if (e > 0 && fraction && exact.size() <= static_cast<size_t>(p) + 1) {
+          exact.insert(0, static_cast<size_t>(p) + 1 - exact.size(), '0');
+          if (f > 0) exact.insert(static_cast<size_t>(decpoint) + 1, ".");
+          EXPECT_EQ(regText(rExpResult), exact) << x << " ^ " << e << " at precision " << p;
+          // From two-limb mantissas the power must grow them until the bound settles it.
+          static wide::Num X, power, out;
+          char bits[16];
+          int count = 0;
+          for (int b = e; b > 0; b /= 2) bits[++count] = static_cast<char>('0' + b % 2);
+          wide::pack(rExpBase, p, X), wide::pack(rExpPow, p, power), wide::shiftDown(power, f);
+          ASSERT_TRUE(wide::exactPower(X, f, decpoint + 1, power, bits, count, out, 2));
+          wide::unpack(out, 0, p);
+          EXPECT_EQ(regText(0), exact) << x << " ^ " << e << " from two limbs at precision " << p;
+          continue;
+        }
+        setReg(0, "1"), setReg(10000, base);  // result, square
+        for (int bits = e; bits > 0; bits /= 2) {
+          if (bits % 2 == 1) move(0, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 0);
+          if (bits > 1) move(10000, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 10000);
+        }
+        EXPECT_EQ(regText(rExpResult), regText(0)) << x << " ^ " << e << " at precision " << p;
       }
-      EXPECT_EQ(regText(rExpResult), regText(0)) << base << " ^ " << e << " at precision " << p;
     }
   }
 }

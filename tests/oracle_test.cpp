@@ -1,5 +1,5 @@
-// Products and quotients against two exact oracles: GNU bc, an independent program, and
-// the plain digit-by-digit methods that the limb paths replace.
+// Products, quotients and powers that fit against two exact oracles: GNU bc, an independent
+// program, and the plain digit-by-digit methods that the limb paths replace.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -55,6 +55,11 @@ struct Case {
 // where affordable, checks the plain method agrees.
 void run(Case& c) {
   engine::setPrecision(c.p);
+  if (c.op == '^') {
+    setReg(rExpBase, c.a), setReg(rExpPow, c.b), engine::exp();
+    c.fast = regText(rExpResult);
+    return;
+  }
   const bool mul = c.op == '*';
   const int out = mul ? rMulProd : rDivQuot;
   setReg(mul ? rMulA : rDivA, c.a), setReg(mul ? rMulB : rDivB, c.b);
@@ -114,6 +119,12 @@ TEST(Oracle, ProductsAndQuotients) {
       const std::string a = randomValue(seed, p);
       add({p, a, i % 4 == 2 ? a : randomValue(seed, i % 4 == 3 ? 20 : p), "*/"[i % 2], ""});
     }
+  }
+  // Powers that fit, exact then truncated: dense bases just above 1 and below 1.
+  for (int p : {61, 2001, 9999}) {
+    const std::string digits = randomDigits(seed, p - p / 2, true);
+    add({p, "1." + digits, "7", '^', ""});
+    add({p, "0." + digits, "13", '^', ""});
   }
   // Chains that feed each result back in, as R*M and R/M do.
   for (int p : {7, 20, 33, 100, 1000}) {

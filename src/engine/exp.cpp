@@ -1,38 +1,38 @@
+#include <algorithm>
 #include <utility>
 
 #include "engine/ops.h"
 #include "engine/store.h"
 #include "engine/wide.h"
 #include "engine/wide_mul.h"
+#include "engine/wide_pow.h"
 
 namespace engine {
 
 namespace {
 
-// Bits of the exponent's integer part, lowest first, as '0'/'1' flags from index 1;
-// returns how many there are (0 for an exponent below 1). 10^5000 < 2^16610.
-int exponentBits(char* flags) {
+// n := the exponent's integer part; its bits, lowest first, as '0'/'1' flags from index 1.
+// Returns how many there are (0 for an exponent below 1). 10^5000 < 2^16610.
+int exponentBits(wide::Num& n, char* flags) {
   static wide::Num e;
-  wide::pack(rExpPow, precision, e);
-  wide::shiftDown(e, precision - decpoint);
+  wide::pack(rExpPow, precision, n);
+  wide::shiftDown(n, precision - decpoint);
+  e = n;
   int count = 0;
   while (e.len > 0) flags[++count] = static_cast<char>('0' + wide::halve(e));
   return count;
 }
 
-}  // namespace
-
-// Works on wide numbers throughout; each step is exactly the truncating mul().
-// A square that reaches 0 stays 0, and the top bit is always set, so the result is 0.
-void exp() {
-  char flags[40000];
-  const int count = exponentBits(flags);
+// The step-by-step power, each step exactly the truncating mul(): result := result·square
+// where a bit is set, square := square² up to the top bit. A square that reaches 0 stays
+// 0, and the top bit is always set, so the result is 0.
+void chain(const wide::Num& base, const char* flags, int count) {
   static wide::Num store[3];
   wide::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
   const int f = precision - decpoint;
   wide::setPow10(*result, f);
   wide::keepLow(*result, precision + 1);
-  wide::pack(rExpBase, precision, *square);
+  *square = base;
   for (int k = 1; k <= count; ++k) {
     if (flags[k] == '1') {
       wide::mulFixed(*result, *square, *next, f, precision + 1);
@@ -47,6 +47,30 @@ void exp() {
     }
   }
   wide::unpack(*result, rExpResult, precision);
+}
+
+}  // namespace
+
+// An exponent below 1 and an integer base go straight to the chain (an integer power is
+// exact there, wrapped). A base with a fraction gives its exact power, truncated, when that
+// fits the integer digits, 0 when it is certainly below 10^−(f+2), and the chain otherwise.
+void exp() {
+  char flags[40000];
+  static wide::Num power, base, exact;
+  const int count = exponentBits(power, flags);
+  const int f = precision - decpoint, intDigits = decpoint + 1;
+  wide::pack(rExpBase, precision, base);
+  const signed char* fraction = n + rExpBase + decpoint + 1;
+  if (count > 0 && std::any_of(fraction, fraction + f, [](signed char c) { return c != 0; })) {
+    switch (wide::powerSize(base, f, intDigits, power)) {
+      case wide::PowerSize::zero: return zero(rExpResult);
+      case wide::PowerSize::fits:
+        if (!wide::exactPower(base, f, intDigits, power, flags, count, exact)) break;
+        return wide::unpack(exact, rExpResult, precision);
+      case wide::PowerSize::overflows: break;
+    }
+  }
+  chain(base, flags, count);
 }
 
 }  // namespace engine

@@ -16,9 +16,11 @@ void mul();
 // div: r110000 := wrap(floor(r90000 * 10^f / r100000)). Truncates, never rounds.
 // Returns false and leaves every register unchanged when the divisor is 0.
 bool div();
-// exp: r140000 := r120000 ^ floor(r130000) by binary exponentiation, each step a
-// truncating mul: result := result * square where a bit is set, square := square * square.
-// An exponent below 1 gives 1. Reads 120000 and 130000; overwrites only 140000.
+// exp: r140000 := r120000 ^ n for n = floor(r130000): 1 for n < 1; for an integer base
+// x^n wrapped; for a base with a fraction the exact x^n truncated to f digits when it is
+// below 10^(decpoint+1), else binary exponentiation by truncating mul() steps (result :=
+// result * square where a bit is set, square := square * square), wrapping as they go.
+// Reads 120000 and 130000; overwrites only 140000.
 void exp();
 
 }  // namespace engine
