@@ -108,6 +108,12 @@ def worst_vs_gmp(binary, runs):
         print(f"{name:30} {t_ours:9.3f} {t_gmp:9.3f} {t_gmp / t_ours:8.1f}   digits "
               + ("match" if same else "DIFFER"))
         sys.stdout.flush()
+    # The exact path's worst token: (1 + 10^-4999)^(10^4999), just below e, against the
+    # overflow path's 1.0000001^1e4999, in the same run.
+    exact = median_time([binary], b"9999\n1e-4999+1\nR^1e4999\nq\n", runs)
+    overflow = median_time([binary], b"9999\n1.0000001^1e4999\nq\n", runs)
+    print(f"{'1e-4999+1, R^1e4999 (exact)':30} {exact:9.3f}   {exact / overflow:.2f} times 1.0000001^1e4999 "
+          f"({overflow:.3f} s)")
 
 
 def products_vs_gmp(binary):
