@@ -67,8 +67,8 @@ void Kernel(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(6000)->Arg(8000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Quotient)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(engine::wide::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

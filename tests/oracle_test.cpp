@@ -112,9 +112,10 @@ TEST(Oracle, ProductsAndQuotients) {
   for (int p = 0; p <= 80; ++p) {
     for (int i = 0; i < 50; ++i) add({p, randomValue(seed, p), randomValue(seed, p), "*/"[i % 2], ""});
   }
-  // Long operands around the Karatsuba threshold (320 limbs: precision 2559) and its splits
-  // (641 limbs: 5127): equal operands (squares) and short ones (precision 20's) among them.
-  for (int p : {500, 1000, 2001, 2551, 2559, 2567, 5127, 9999}) {
+  // Long operands around the Karatsuba thresholds (440 limbs: precision 3519; for squares
+  // 720 limbs: 5759) and a split of an odd length (882 limbs: 7055): equal operands (squares)
+  // and short ones (precision 20's) among them.
+  for (int p : {500, 1000, 2001, 3511, 3519, 3527, 5751, 5759, 5767, 7055, 9999}) {
     for (int i = 0; i < 8; ++i) {
       const std::string a = randomValue(seed, p);
       add({p, a, i % 4 == 2 ? a : randomValue(seed, i % 4 == 3 ? 20 : p), "*/"[i % 2], ""});

@@ -1,6 +1,7 @@
-// Column sums of schoolbook products. The vector kernels multiply a widened, zero-padded
-// copy of one operand by four limbs of the other at a time; a square's cross products are
-// split into rectangles (lo·hi) and two smaller triangles, so they use the same kernel.
+// Column sums of schoolbook products. The vector kernels multiply eight limbs of one operand
+// at a time by the other, held as eight widened copies shifted one lane apart (planes), so
+// that every vector load is aligned; a square's cross products use the same kernel on the
+// suffix past each group of eight rows.
 #include "engine/wide_columns.h"
 
 #if defined(ZANTORIX_X86_KERNELS)
@@ -12,32 +13,37 @@
 namespace engine::wide {
 
 namespace kernel {
-void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn);
-void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn);
+void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
+void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 }  // namespace kernel
 
 namespace {
 
+constexpr int G = kernel::kRowGroup;
 // Below this many limbs in the shorter operand the plain loop is as fast as a vector pass.
-constexpr int kVectorMin = 4;
-// The longer operand widened to 64-bit lanes: kPad zero lanes, at most kMaxOperand limbs,
-// then kColumnSlack zero lanes that the last vector of each pass reads.
-constexpr int kPad = kernel::kRowGroup - 1;
-std::uint64_t padded[kPad + kMaxOperand + kColumnSlack];
+constexpr int kVectorMin = G;
+// The planes of the longer operand (kernel::addRows); 64-byte aligned for whole-line loads.
+alignas(64) std::uint64_t planes[G * kernel::kPlaneLanes];
 
-// padded := a widened, with zeros around it; returns where a starts.
-const std::uint64_t* widen(const Limb* a, int n) {
-  for (int i = 0; i < kPad; ++i) padded[i] = 0;
-  for (int i = 0; i < n; ++i) padded[kPad + i] = a[i];
-  for (int i = 0; i < kColumnSlack; ++i) padded[kPad + n + i] = 0;
-  return padded + kPad;
+// planes := a[0..n) widened, plane t shifted t lanes up, zero elsewhere; returns the lanes
+// the kernel must cover, n + G − 1.
+int widen(const Limb* a, int n) {
+  for (int t = 0; t < G; ++t) {
+    std::uint64_t* plane = planes + t * kernel::kPlaneLanes;
+    for (int m = 0; m < G; ++m) plane[m] = 0;  // fixed counts: no string stores
+    for (int i = 0; i < n; ++i) plane[i + t] = a[i];
+    for (int m = 0; m < 2 * G; ++m) plane[n + t + m] = 0;
+  }
+  return n + G - 1;
 }
 
-void addRowsPlain(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
+// The kernel's sums one row at a time: row j0 + t against plane t.
+void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   for (int j = 0; j < bn; ++j) {
     const std::uint64_t bj = b[j];
-    for (int i = 0; i < an; ++i) acc[i + j] += bj * ap[i];
+    const std::uint64_t* plane = p + (j % G) * kernel::kPlaneLanes;
+    for (int m = 0; m < len; ++m) acc[j - j % G + m] += bj * plane[m];
   }
 }
 
@@ -52,8 +58,8 @@ struct Sse2 {
   static V add(V x, V y) { return _mm_add_epi64(x, y); }
 };
 
-void addRowsSse2(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
-  kernel::addRows<Sse2>(acc, ap, an, b, bn);
+void addRowsSse2(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
+  kernel::addRows<Sse2>(acc, p, len, b, bn);
 }
 
 Kernel detect() {
@@ -118,26 +124,30 @@ void useKernel(Kernel k) {
 
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) { split(acc, len, v); }
 
-// The shorter operand gives the rows; the longer one is widened and padded once.
+// The shorter operand gives the rows; the longer one is widened into the planes once.
 void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn) {
   if (an < bn) return addColumns(acc, b, bn, a, an);
-  (bn < kVectorMin ? addRowsPlain : rows)(acc, widen(a, an), an, b, bn);
+  const int len = widen(a, an);
+  (bn < kVectorMin ? addRowsPlain : rows)(acc, planes, len, b, bn);
 }
 
-// A group of G = kRowGroup rows j0.. takes its products with a[j0+G..n) in one kernel pass;
-// the lanes before that suffix must read zero, so each group's own limbs are cleared in the
-// widened copy once it is past them. The pairs inside a group are added one by one.
+// A group of G rows j0.. takes all its cross products in one kernel pass over the planes
+// from lane j0: row t must meet only a[i] for i > j0 + t, so plane t has a[j0..j0+t] cleared
+// before the pass and the rest of the group's limbs after it; the limbs of earlier groups
+// are already clear in every plane.
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
-  constexpr int G = kernel::kRowGroup;
-  std::uint64_t* wide = padded + kPad;
   widen(a, n);
   for (int j0 = 0; j0 < n; j0 += G) {
     const int rowsHere = n - j0 < G ? n - j0 : G;
-    for (int t = 0; t < rowsHere; ++t) {
-      for (int u = t + 1; u < rowsHere; ++u) acc[2 * j0 + t + u] += std::uint64_t{a[j0 + t]} * a[j0 + u];
-      wide[j0 + t] = 0;
+    for (int t = 0; t < G; ++t) {
+      std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;  // where a[j0] sits
+      for (int i = 0; i < G; ++i) lane[i] = i <= t ? 0 : lane[i];   // a fixed count: no string store
     }
-    if (j0 + G < n) rows(acc + 2 * j0 + G, wide + j0 + G, n - j0 - G, a + j0, rowsHere);
+    rows(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, rowsHere);
+    for (int t = 0; t < G; ++t) {
+      std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;
+      for (int i = 0; i < G; ++i) lane[i] = 0;
+    }
   }
 }
 

@@ -19,8 +19,8 @@ struct Avx2 {
 
 }  // namespace
 
-void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
-  addRows<Avx2>(acc, ap, an, b, bn);
+void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addRows<Avx2>(acc, planes, len, b, bn);
 }
 
 }  // namespace engine::wide::kernel

@@ -20,8 +20,8 @@ struct Avx512 {
 
 }  // namespace
 
-void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
-  addRows<Avx512>(acc, ap, an, b, bn);
+void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addRows<Avx512>(acc, planes, len, b, bn);
 }
 
 namespace {

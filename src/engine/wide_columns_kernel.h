@@ -10,24 +10,28 @@
 
 namespace engine::wide::kernel {
 
-// acc[i + j] += ap[i] · b[j] for i < an, j < bn, kRowGroup rows of b per pass over ap:
-// acc[j + k] += b[j]·ap[k] + b[j+1]·ap[k−1] + b[j+2]·ap[k−2] + b[j+3]·ap[k−3].
-// ap holds a widened to 64-bit lanes with kRowGroup − 1 zero lanes before it and 16 after;
-// acc holds an + bn + 16 sums (the lanes past an + bn − 1 gain only zeros).
-// Rows of b taken per pass over ap.
-constexpr int kRowGroup = 4;
+// Rows of b taken per pass over the planes.
+constexpr int kRowGroup = 8;
+// Lanes of one plane: the longest operand, its shift by up to kRowGroup − 1 lanes and the
+// 2·kRowGroup zero lanes after it (the last vector's overrun), in whole 64-byte lines.
+constexpr int kPlaneLanes = (kMaxOperand + 3 * kRowGroup + 7) / 8 * 8;
 
+// acc[j + m] += Σ_t b[j + t] · plane_t[m] for row groups j = 0, G, 2G, ... below bn,
+// t < G = kRowGroup and m < len (rounded up to whole vectors), where plane t, at
+// planes + t·kPlaneLanes, holds the other operand shifted t lanes up: plane_t[m] = a[m − t],
+// zero outside a. So every row of a group reads the same lanes and every load is aligned
+// when planes and acc are. acc holds bn + len + kRowGroup + 8 sums.
 template <class S>
-inline void addRows(std::uint64_t* acc, const std::uint64_t* ap, int an, const Limb* b, int bn) {
+inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   using V = typename S::V;
   for (int j = 0; j < bn; j += kRowGroup) {
     V bv[kRowGroup];
     for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
     std::uint64_t* out = acc + j;
-    for (int k = 0; k < an + kRowGroup - 1; k += S::kLanes) {
-      V x = S::load(out + k);
-      for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(ap + k - t)));
-      S::store(out + k, x);
+    for (int m = 0; m < len; m += S::kLanes) {
+      V x = S::load(out + m);
+      for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(planes + t * kPlaneLanes + m)));
+      S::store(out + m, x);
     }
   }
 }

@@ -8,8 +8,8 @@ namespace engine::wide {
 
 // Below these operand lengths (limbs) products and squares are formed by schoolbook
 // column sums; from them on by Karatsuba. Measured on the project's machine: bench/README.md.
-constexpr int kKaratsubaMin = 320;
-constexpr int kSquareKaratsubaMin = 320;
+constexpr int kKaratsubaMin = 440;
+constexpr int kSquareKaratsubaMin = 720;
 
 // mulN: r[0..an+bn) := a * b for 1 <= bn <= an <= kMaxOperand. r must not overlap a or b.
 void mulN(Limb* r, const Limb* a, int an, const Limb* b, int bn);
