@@ -21,6 +21,15 @@ constexpr int kMaxLimbs = 2 * kMaxOperand + 1;
 struct Num {
   int len = 0;  // limbs in use; d[len - 1] != 0, or len == 0 for zero
   Limb d[kMaxLimbs];
+
+  Num() = default;
+  Num(const Num& other) { *this = other; }
+  // Copies the limbs in use only, not the whole 20 KiB.
+  Num& operator=(const Num& other) {
+    len = other.len;
+    for (int i = 0; i < len; ++i) d[i] = other.d[i];
+    return *this;
+  }
 };
 
 // digitLimbs: the limbs that hold k digits, ceil(k / 8).
