@@ -108,7 +108,9 @@ TEST(Registers, Powers) {
           int count = 0;
           for (int b = e; b > 0; b /= 2) bits[++count] = static_cast<char>('0' + b % 2);
           wide::pack(rExpBase, p, X), wide::pack(rExpPow, p, power), wide::shiftDown(power, f);
-          ASSERT_TRUE(wide::exactPower(X, f, decpoint + 1, power, bits, count, out, 2));
+          const wide::PowerSize size = wide::exactPower(X, f, decpoint + 1, power, bits, count, out, 2);
+          ASSERT_NE(size, wide::PowerSize::overflows);
+          if (size == wide::PowerSize::zero) out.len = 0;
           wide::unpack(out, 0, p);
           EXPECT_EQ(regText(0), exact) << x << " ^ " << e << " from two limbs at precision " << p;
           continue;

@@ -62,11 +62,9 @@ void exp() {
   wide::pack(rExpBase, precision, base);
   const signed char* fraction = n + rExpBase + decpoint + 1;
   if (count > 0 && std::any_of(fraction, fraction + f, [](signed char c) { return c != 0; })) {
-    switch (wide::powerSize(base, f, intDigits, power)) {
+    switch (wide::exactPower(base, f, intDigits, power, flags, count, exact)) {
       case wide::PowerSize::zero: return zero(rExpResult);
-      case wide::PowerSize::fits:
-        if (!wide::exactPower(base, f, intDigits, power, flags, count, exact)) break;
-        return wide::unpack(exact, rExpResult, precision);
+      case wide::PowerSize::fits: return wide::unpack(exact, rExpResult, precision);
       case wide::PowerSize::overflows: break;
     }
   }

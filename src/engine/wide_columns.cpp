@@ -122,13 +122,21 @@ void useKernel(Kernel k) {
   split = splitFor(k);
 }
 
-void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) { split(acc, len, v); }
+void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) {
+  (len < 2 * G ? splitColumnsPlain : split)(acc, len, v);
+}
 
 // The shorter operand gives the rows; the longer one is widened into the planes once.
+// A few rows go straight through the limbs: widening would cost more than they do.
 void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn) {
   if (an < bn) return addColumns(acc, b, bn, a, an);
-  const int len = widen(a, an);
-  (bn < kVectorMin ? addRowsPlain : rows)(acc, planes, len, b, bn);
+  if (bn < kVectorMin) {
+    for (int j = 0; j < bn; ++j) {
+      for (int i = 0; i < an; ++i) acc[i + j] += std::uint64_t{a[i]} * b[j];
+    }
+    return;
+  }
+  rows(acc, planes, widen(a, an), b, bn);
 }
 
 // A group of G rows j0.. takes all its cross products in one kernel pass over the planes
@@ -136,6 +144,12 @@ void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn
 // before the pass and the rest of the group's limbs after it; the limbs of earlier groups
 // are already clear in every plane.
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
+  if (n < 2 * G) {  // too short to pay for the planes
+    for (int j = 1; j < n; ++j) {
+      for (int i = 0; i < j; ++i) acc[i + j] += std::uint64_t{a[i]} * a[j];
+    }
+    return;
+  }
   widen(a, n);
   for (int j0 = 0; j0 < n; j0 += G) {
     const int rowsHere = n - j0 < G ? n - j0 : G;

@@ -74,13 +74,6 @@ std::pair<int, Approx> logOfPower(const Num& X, int f, const Num& n) {
   return {sign, p};
 }
 
-// log10(x^n) as a double, saturated at ±10^18 where it is larger than any precision.
-double magnitude(const Num& X, int f, const Num& n) {
-  const auto [sign, p] = logOfPower(X, f, n);
-  if (p.e > 17) return sign * 1e18;
-  return sign * p.m * std::pow(10.0, static_cast<double>(p.e));
-}
-
 // x := its top k limbs, e counting the dropped ones; exact stays true while only zeros go.
 void cut(Num& x, long long& e, int k, bool& exact) {
   const int drop = x.len - k;
@@ -144,28 +137,25 @@ Run powerOnMantissas(const Num& X, int f, int intDigits, const char* bits, int c
 
 }  // namespace
 
-PowerSize powerSize(const Num& X, int f, int intDigits, const Num& n) {
+// The logarithm sorts out the powers certainly too small or too large; the mantissas
+// start long enough for the result's digits, the error margin and the checked digits, and
+// grow by half until the bound settles the result.
+PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
+                     int startLimbs) {
   const auto [sign, p] = logOfPower(X, f, n);
   if (p.e > 17) return sign > 0 ? PowerSize::overflows : PowerSize::zero;
-  const double v = sign * p.m * std::pow(10.0, static_cast<double>(p.e));
-  const double margin = 1e-9 * (std::fabs(v) + 1);
-  if (v > intDigits + margin) return PowerSize::overflows;
-  if (v < -(f + 2) - margin) return PowerSize::zero;
-  return PowerSize::fits;
-}
-
-// The mantissas start long enough for the result's digits, the error margin and the
-// checked digits, and grow by half until the bound settles the result.
-bool exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
-                int startLimbs) {
+  const double log10Power = sign * p.m * std::pow(10.0, static_cast<double>(p.e));
+  const double margin = 1e-9 * (std::fabs(log10Power) + 1);
+  if (log10Power > intDigits + margin) return PowerSize::overflows;
+  if (log10Power < -(f + 2) - margin) return PowerSize::zero;
   const int h = digits(n) + 10;  // 6n·10^8 < 10^h: the error margin in digits
-  const double mag = std::clamp(magnitude(X, f, n), -1.0 - f, 1.0 + intDigits);
+  const double mag = std::clamp(log10Power, -1.0 - f, 1.0 + intDigits);
   const int resultDigits = std::max(0, f + static_cast<int>(std::ceil(mag)) + 1);
   int k = std::clamp(startLimbs > 0 ? startLimbs : digitLimbs(resultDigits + h + kCheckDigits) + 1, 2, kMaxOperand);
   for (;;) {
     const Run run = powerOnMantissas(X, f, intDigits, bits, count, k, h, out);
-    if (run == Run::overflows) return false;
-    if (run == Run::settled || k == kMaxOperand) return true;
+    if (run == Run::overflows) return PowerSize::overflows;
+    if (run == Run::settled || k == kMaxOperand) return PowerSize::fits;
     k = std::min(kMaxOperand, k + std::max(k / 2, 2));
   }
 }

@@ -65,7 +65,9 @@ int intvalueT(int pos) {
 void valueT(int r, int start, int end) {
   using engine::n;
   const int content = filled();
-  for (int i = 0; i < content; ++i) rewriteAt(i);
+  if (std::memchr(t, 'e', kBufLen) != nullptr || std::memchr(t, 'E', kBufLen) != nullptr) {
+    for (int i = 0; i < content; ++i) rewriteAt(i);
+  }
   int first = -1, dot = -1, last = start - 1, w = engine::decpoint;
   engine::zero(r);
   int pos = start;

@@ -39,7 +39,12 @@ void bind(std::ostream& out) {
   used = 0;
 }
 
+// Straight into the buffer when it has room for the longest integer (20 characters).
 void putInt(long long v) {
+  if (kCapacity - used >= 24) {
+    used = static_cast<std::size_t>(std::to_chars(text + used, text + kCapacity, v).ptr - text);
+    return;
+  }
   char digits[24];
   put(std::string_view(digits, static_cast<std::size_t>(std::to_chars(digits, digits + 24, v).ptr - digits)));
 }

@@ -27,7 +27,15 @@ inline void put(std::string_view s) {
   std::memcpy(detail::text + detail::used, s.data(), s.size());
   detail::used += s.size();
 }
-inline void put(char c) { put(std::string_view(&c, 1)); }
+// A string literal: its length is known here, so the copy is a few moves.
+template <std::size_t N>
+inline void put(const char (&s)[N]) {
+  put(std::string_view(s, N - 1));
+}
+inline void put(char c) {
+  if (detail::used == detail::kCapacity) return detail::putLong(std::string_view(&c, 1));
+  detail::text[detail::used++] = c;
+}
 void putInt(long long v);
 // emit: writes the assembled text to the bound stream and empties the buffer; false when
 // the stream has failed (now or earlier).
