@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  std::ostringstream out;
-  console::run(in, out, 300);
+  std::ostringstream out, err;
+  console::run(in, out, err, 300);
   return 0;
 }

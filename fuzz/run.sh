@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Fuzzes the whole dialogue for SECONDS (default 120): builds the clang target, starts from
-# the seed inputs, and fails on any crash, sanitizer report, leak or per-input timeout.
-# Usage: fuzz/run.sh [SECONDS] [extra libFuzzer flags...]
+# Fuzzes one target for SECONDS (default 120): the whole dialogue (fuzz_dialogue, from the
+# seeds in fuzz/seeds) or the arithmetic at any precision (fuzz_arithmetic, from
+# fuzz/seeds-arithmetic). Builds the clang target and fails on any crash, mismatch,
+# sanitizer report, leak or per-input timeout.
+# Usage: fuzz/run.sh [dialogue|arithmetic] [SECONDS] [extra libFuzzer flags...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+target=dialogue
+case "${1:-}" in dialogue|arithmetic) target=$1; shift ;; esac
 seconds=${1:-120}
 shift || true
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZANTORIX_FUZZ=ON -DZANTORIX_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_dialogue
-mkdir -p fuzz/corpus-run
-cd fuzz/corpus-run
-../../build-fuzz/fuzz/fuzz_dialogue -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-  -max_len=512 -print_final_stats=1 "$@" . ../seeds
+if [ -z "${ZANTORIX_FUZZ_PREBUILT:-}" ]; then  # set when both targets are built already
+  cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZANTORIX_FUZZ=ON -DZANTORIX_TESTS=OFF >/dev/null
+  cmake --build build-fuzz -j2 --target "fuzz_$target"
+fi
+seeds=../seeds
+maxlen=512
+if [ "$target" = arithmetic ]; then seeds=../seeds-arithmetic; maxlen=64; fi
+mkdir -p "fuzz/corpus-$target"
+cd "fuzz/corpus-$target"
+"../../build-fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+  -max_len="$maxlen" -print_final_stats=1 "$@" . "$seeds"

@@ -1,8 +1,12 @@
 #include "loop.h"
 
+#include <cerrno>
+#include <cstring>
+#include <exception>
 #include <istream>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "engine/ops.h"
 #include "engine/store.h"
@@ -24,44 +28,94 @@ constexpr const char* kLegend =
     "                 P- set precision      Q- exit      ?- print legend\n"
     "                         (No spaces. Cram everything together.)     \n\n";
 constexpr const char* kTooLong = "  token too long: at most 79 characters\n\n";
+constexpr const char* kCursorKey = "  cursor keys do not work here: type it again\n\n";
+constexpr int kEscape = 27;
+// Text past this much is handed to the output stream at the end of the token, so that a
+// failed write is noticed soon even while the input never waits.
+constexpr std::size_t kEmitAt = 4096;
 
 bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// The next input character without taking it; writes out the pending text first when the
-// read would wait for input, so every prompt is visible before a person types.
-int peekChar(std::streambuf& sb, std::ostream& out) {
-  if (sb.in_avail() <= 0) {
-    numtext::emit();
-    out.flush();
+// The streams of one run, and whether one of them has failed: then the run ends at once.
+struct Io {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+  bool failed = false;
+};
+
+// Says on err why the run ends; a failed read takes errno from its exception when it has one.
+void reportRead(Io& io, const std::exception& e) {
+  int error = errno;
+  if (const auto* f = dynamic_cast<const std::ios_base::failure*>(&e)) {
+    const std::error_category& c = f->code().category();
+    if (c == std::generic_category() || c == std::system_category()) error = f->code().value();
   }
+  io.err << "zantorix: cannot read standard input: " << (error != 0 ? std::strerror(error) : e.what()) << '\n';
+  io.failed = true;
+}
+
+void reportWrite(Io& io) {
+  io.err << "zantorix: cannot write standard output: " << std::strerror(numtext::outputError()) << '\n';
+  io.failed = true;
+}
+
+// Writes out the pending text, and flushes the stream when asked; false (after saying so)
+// when the output has failed, now or at an earlier write.
+bool deliver(Io& io, bool flush) {
+  if (!io.failed && !numtext::emit(flush)) reportWrite(io);
+  return !io.failed;
+}
+
+// The next input character without taking it, or EOF when the input ends or a stream has
+// failed. Writes out the pending text first when the read would wait for input, so every
+// prompt is visible before a person types.
+int peekChar(Io& io, std::streambuf& sb) {
+  if (sb.in_avail() <= 0 && !deliver(io, true)) return std::char_traits<char>::eof();
   return sb.sgetc();
 }
 
+enum class Read { token, end, failed };
+
 // Reads the next whitespace-separated token into t (its first 79 characters, the rest
-// NUL) and returns its full length, or -1 at the end of input. Holds no more than that.
-long long readToken(std::istream& in, std::ostream& out) {
-  std::streambuf& sb = *in.rdbuf();
+// NUL) and its full length into len. Holds no more than that. A read that fails (not the
+// end of input) is reported; what was printed before it is written out.
+Read readToken(Io& io, long long& len) {
+  std::streambuf& sb = *io.in.rdbuf();
   numtext::clearBuffer();
-  int c = peekChar(sb, out);
-  for (; c != std::char_traits<char>::eof() && isSpace(c); c = peekChar(sb, out)) sb.sbumpc();
-  if (c == std::char_traits<char>::eof()) return -1;
-  long long len = 0;
-  for (; c != std::char_traits<char>::eof() && !isSpace(c); c = peekChar(sb, out), ++len) {
-    if (len < numtext::kBufLen - 1) t[len] = static_cast<char>(c);
-    sb.sbumpc();
+  len = 0;
+  try {
+    int c = peekChar(io, sb);
+    for (; c != std::char_traits<char>::eof() && isSpace(c); c = peekChar(io, sb)) sb.sbumpc();
+    for (; c != std::char_traits<char>::eof() && !isSpace(c); c = peekChar(io, sb), ++len) {
+      if (len < numtext::kBufLen - 1) t[len] = static_cast<char>(c);
+      sb.sbumpc();
+    }
+  } catch (const std::exception& e) {
+    deliver(io, true);
+    reportRead(io, e);
   }
-  return len;
+  if (io.failed) return Read::failed;
+  return len > 0 ? Read::token : Read::end;
+}
+
+// ESC followed by '[' or 'O' is what cursor, function and editing keys send.
+bool holdsCursorKey(long long len) {
+  for (int i = 0; i + 1 < len; ++i) {
+    if (t[i] == kEscape && (t[i + 1] == '[' || t[i + 1] == 'O')) return true;
+  }
+  return false;
 }
 
 // Asks until a precision from 0 to 9999 is typed, then re-lays R and M under it so
-// they keep their values. Returns false at the end of input.
-bool askPrecision(std::istream& in, std::ostream& out, int maxPrecision) {
+// they keep their values. Returns false at the end of input or a failed stream.
+bool askPrecision(Io& io, int maxPrecision) {
   for (;;) {
     put("  Precision: ");
-    const long long len = readToken(in, out);
-    if (len < 0) return false;
-    if (len >= numtext::kBufLen) {
-      put("\n\n"), put(kTooLong);
+    long long len = 0;
+    if (readToken(io, len) != Read::token) return false;
+    if (len >= numtext::kBufLen || holdsCursorKey(len)) {
+      put("\n\n"), put(len >= numtext::kBufLen ? kTooLong : kCursorKey);
       continue;
     }
     const int p = numtext::intvalueT(0);
@@ -106,7 +160,7 @@ LineState scan(LoopState& loop) {
       case 'R': case 'r': (line.opPos == -1 ? line.leftR : line.rightR) = true; break;
       case 'M': case 'm': (line.opPos == -1 ? line.leftM : line.rightM) = true; break;
       case 'P': case 'p': loop.precisionSet = false; break;
-      case 'Q': case 'q': case 27: loop.quit = true; break;
+      case 'Q': case 'q': case kEscape: loop.quit = true; break;
       case '?': loop.legendShown = false; break;
       case 'S': case 's':
         engine::move(engine::rResult, engine::rMemory);
@@ -173,13 +227,14 @@ void compute(const LineState& line) {
 
 }  // namespace
 
-int run(std::istream& in, std::ostream& out, int maxPrecision) {
+int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision) {
   numtext::pad = 20;
   numtext::comma = 1;
   engine::clearStore();
   engine::setPrecision(0);
   numtext::clearBuffer();
   numtext::bind(out);
+  Io io{in, out, err};
   LoopState loop;
   while (!loop.quit) {
     if (!loop.legendShown) {
@@ -187,24 +242,24 @@ int run(std::istream& in, std::ostream& out, int maxPrecision) {
       put(kLegend);
     }
     if (!loop.precisionSet) {
-      if (!askPrecision(in, out, maxPrecision)) break;
+      if (!askPrecision(io, maxPrecision)) break;
       loop.precisionSet = true;
     }
     put("  >");
-    const long long len = readToken(in, out);
-    if (len < 0) break;
+    long long len = 0;
+    if (readToken(io, len) != Read::token) break;
     put("\n\n");
-    if (len >= numtext::kBufLen) {
-      put(kTooLong);
+    if (len >= numtext::kBufLen || holdsCursorKey(len)) {
+      put(len >= numtext::kBufLen ? kTooLong : kCursorKey);
       continue;
     }
     const LineState line = scan(loop);
     if (line.op != ' ' && !loop.quit) compute(line);
+    if (numtext::pending().size() >= kEmitAt && !deliver(io, false)) break;
   }
+  if (io.failed) return 1;
   if (!loop.quit) put("\n");
-  numtext::emit();
-  out.flush();
-  return 0;
+  return deliver(io, true) ? 0 : 1;
 }
 
 }  // namespace console

@@ -6,8 +6,9 @@
 namespace console {
 
 // run: the whole dialogue, reading tokens from in and writing to out, from start-up
-// to Q, q, ESC or the end of input. Returns the exit status, always 0. A precision
-// above maxPrecision is refused like one above 9999 (a fuzzer keeps inputs cheap with it).
-int run(std::istream& in, std::ostream& out, int maxPrecision = 9999);
+// to Q, q, ESC or the end of input, and returns 0. A failed read of in or write of out
+// ends it at once, with a line on err and 1. A precision above maxPrecision is refused like
+// one above 9999 (a fuzzer keeps inputs cheap with it).
+int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision = 9999);
 
 }  // namespace console

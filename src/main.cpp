@@ -1,11 +1,20 @@
-// Entry point: hands standard input and output to the command loop.
+// Entry point: hands standard input, output and error to the command loop. Nothing thrown
+// escapes: a failure the loop does not expect ends the run with a message and status 1.
+#include <exception>
 #include <iostream>
 
 #include "loop.h"
 
 int main() {
-  // Unsynchronised streams buffer both ways; the loop flushes before any read that would wait.
-  std::ios::sync_with_stdio(false);
-  std::cin.tie(nullptr);
-  return console::run(std::cin, std::cout);
+  try {
+    // Unsynchronised streams buffer both ways; the loop flushes before any read that would wait.
+    std::ios::sync_with_stdio(false);
+    std::cin.tie(nullptr);
+    return console::run(std::cin, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "zantorix: " << e.what() << '\n';
+  } catch (...) {
+    std::cerr << "zantorix: unexpected failure\n";
+  }
+  return 1;
 }

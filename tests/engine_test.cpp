@@ -125,3 +125,57 @@ TEST(Registers, Powers) {
     }
   }
 }
+
+// At precisions 0, 1 and 2 a register holds at most 1,000 values: every pair through +, −, ×
+// and ÷, and every base to the exponents that fit (0 to 20), against the contracts written
+// as integer arithmetic on X = value · 10^f, wrapped mod W = 10^(p+1).
+TEST(Registers, EveryValueAtPrecisionsZeroToTwo) {
+  long long cases = 0;
+  for (int p = 0; p <= 2; ++p) {
+    setPrecision(p);
+    const int f = p - decpoint;
+    const long long W = p == 0 ? 10 : p == 1 ? 100 : 1000, F = f == 0 ? 1 : 10;
+    auto set = [&](int r, long long x) {
+      for (int k = p; k >= 0; --k, x /= 10) n[r + k] = static_cast<signed char>(x % 10);
+    };
+    auto get = [&](int r) {
+      long long x = 0;
+      for (int k = 0; k <= p; ++k) x = 10 * x + n[r + k];
+      return x;
+    };
+    for (long long x = 0; x < W; ++x) {
+      for (long long y = 0; y < W; ++y) {
+        set(rAddA, x), set(rAddB, y), add(), set(rSubA, x), set(rSubB, y), sub();
+        set(rMulA, x), set(rMulB, y), mul(), set(rDivA, x), set(rDivB, y), set(rDivQuot, 7);
+        const bool divided = div();
+        const long long want[] = {(x + y) % W, (x - y + W) % W, x * y / F % W, y == 0 ? 7 : x * F / y % W};
+        const long long got[] = {get(rAddSum), get(rSubDiff), get(rMulProd), get(rDivQuot)};
+        for (int op = 0; op < 4; ++op) {
+          ASSERT_EQ(got[op], want[op]) << x << "+-*/"[op] << y << " (cells, ×10^" << f << ") at precision " << p;
+        }
+        ASSERT_EQ(divided, y != 0);
+        cases += 4;
+      }
+      // x^e: 1 for e = 0; a base with a fraction gives floor(X^e / F^(e−1)) when that is below
+      // W; otherwise (and for integers) the chain r := r·s / F, s := s·s / F, each wrapped.
+      for (long long e = 0; e < (p == 2 ? 21 : 10); ++e, ++cases) {
+        set(rExpBase, x), set(rExpPow, e * F), exp();
+        const std::string exact = testing_support::powerDigits(std::to_string(x), static_cast<int>(e));
+        const size_t cut = static_cast<size_t>(f) * static_cast<size_t>(std::max(e - 1, 0LL));
+        const std::string truncated = e == 0 ? std::to_string(F) : exact.size() > cut ? exact.substr(0, exact.size() - cut) : "0";
+        long long want = -1;
+        if (x % F != 0 && truncated.size() <= static_cast<size_t>(p) + 1) want = std::stoll(truncated);
+        if (want < 0) {
+          long long r = F % W, s = x;
+          for (long long bits = e; bits > 0; bits /= 2) {
+            if (bits % 2 == 1) r = r * s / F % W;
+            if (bits > 1) s = s * s / F % W;
+          }
+          want = r;
+        }
+        ASSERT_EQ(get(rExpResult), want) << x << " ^ " << e << " (cells) at precision " << p;
+      }
+    }
+  }
+  EXPECT_EQ(cases, 4 * (100 + 10000 + 1000000) + 10 * 10 + 100 * 10 + 1000 * 21);
+}

@@ -1,5 +1,6 @@
-// The built program as a process: in a pseudo-terminal as a person would use it, and on
-// a pipe with a ten-million-character token, measuring its peak resident size.
+// The built program as a process: in a pseudo-terminal as a person would use it, with its
+// standard streams broken, and on a pipe with a ten-million-character token, measuring its
+// peak resident size.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -7,8 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "support.h"
@@ -38,12 +43,14 @@ pid_t start(Setup setup) {
   return pid;
 }
 
+// The exit status, or 128 + the signal that ended the process (−1 for a core dump).
 int finish(pid_t pid, long* peakKiB = nullptr) {
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFSIGNALED(status)) return WCOREDUMP(status) ? -1 : 128 + WTERMSIG(status);
+  return WEXITSTATUS(status);
 }
 
 }  // namespace
@@ -71,6 +78,70 @@ TEST(Process, RealTerminal) {
     readUntil(tty, screen, "\x01");  // drain what is left
     close(tty);
     EXPECT_EQ(screen.substr(screen.size() - std::string(row[1]).size()), row[1]);
+  }
+}
+
+// Cursor, editing and function keys (Left, Up, Delete, F1) are refused without acting:
+// no quit, R and M as they were.
+TEST(Process, CursorKeysInTerminal) {
+  int tty = -1;
+  const pid_t pid = start([&] { return forkpty(&tty, nullptr, nullptr, nullptr); });
+  std::string screen;
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
+  const char* lines[] = {"20\r", "5+3\r", "S\r", "1+2\x1b[D0\r", "\x1b[A\r", "\x1b[3~\r", "\x1bOP\r", "M+R\r"};
+  for (const char* line : lines) {
+    const size_t mark = screen.size();
+    ASSERT_EQ(write(tty, line, std::string(line).size()), static_cast<ssize_t>(std::string(line).size()));
+    ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
+  }
+  EXPECT_NE(screen.find("cursor keys do not work here: type it again"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("result 1.600000e+1"), std::string::npos) << "R and M kept: " << screen;
+  ASSERT_EQ(write(tty, "q\r", 2), 2);
+  EXPECT_EQ(finish(pid), 0);
+  close(tty);
+}
+
+// Standard input unreadable or standard output unwritable: a message and status 1, no core;
+// a reader that goes away ends the program by SIGPIPE, as for any console filter.
+TEST(Process, BrokenStreams) {
+  const std::string input = testing::TempDir() + "zantorix_broken.in", errors = testing::TempDir() + "zantorix_broken.err";
+  std::string session = "20\n";
+  for (int i = 0; i < 20000; ++i) session += "5+3\n";
+  std::FILE* f = std::fopen(input.c_str(), "wb");
+  std::fputs(session.c_str(), f);
+  std::fclose(f);
+  const struct {
+    const char* stdinFrom;  // a path, or "" for closed
+    const char* stdoutTo;   // a path, "" for closed, or "pipe" for a reader that reads 100 bytes
+    int status;
+    const char* message;
+  } rows[] = {
+      {"/", "/dev/null", 1, "zantorix: cannot read standard input: Is a directory\n"},
+      {"", "/dev/null", 1, "zantorix: cannot read standard input: Bad file descriptor\n"},
+      {input.c_str(), "/dev/full", 1, "zantorix: cannot write standard output: No space left on device\n"},
+      {input.c_str(), "", 1, "zantorix: cannot write standard output: Bad file descriptor\n"},
+      {input.c_str(), "pipe", 128 + SIGPIPE, ""},
+  };
+  for (const auto& row : rows) {
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = start([&] {
+      const pid_t child = fork();
+      if (child != 0) return child;
+      std::signal(SIGPIPE, SIG_DFL);
+      dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+      *row.stdinFrom != '\0' ? (void)dup2(open(row.stdinFrom, O_RDONLY), 0) : (void)close(0);
+      if (std::string(row.stdoutTo) == "pipe") dup2(out[1], 1);
+      else *row.stdoutTo != '\0' ? (void)dup2(open(row.stdoutTo, O_WRONLY), 1) : (void)close(1);
+      close(out[0]), close(out[1]);
+      return child;
+    });
+    close(out[1]);
+    char buf[100];
+    EXPECT_GE(read(out[0], buf, sizeof buf), 0);
+    close(out[0]);
+    EXPECT_EQ(finish(pid), row.status) << row.stdinFrom << " > " << row.stdoutTo;
+    EXPECT_EQ(testing_support::readFile(errors), row.message) << row.stdinFrom << " > " << row.stdoutTo;
   }
 }
 

@@ -36,8 +36,8 @@ std::string regText(int r) {
 
 std::string runDialogue(const std::string& input) {
   std::istringstream in(input);
-  std::ostringstream out;
-  console::run(in, out);
+  std::ostringstream out, err;
+  console::run(in, out, err);
   return out.str();
 }
 

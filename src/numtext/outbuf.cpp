@@ -1,6 +1,7 @@
 #include "numtext/outbuf.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <ostream>
 
@@ -31,12 +32,14 @@ using detail::used;
 namespace {
 
 std::ostream* stream = nullptr;
+int failure = 0;  // errno of the first failed write, or 0
 
 }  // namespace
 
 void bind(std::ostream& out) {
   stream = &out;
   used = 0;
+  failure = 0;
 }
 
 // Straight into the buffer when it has room for the longest integer (20 characters).
@@ -49,12 +52,20 @@ void putInt(long long v) {
   put(std::string_view(digits, static_cast<std::size_t>(std::to_chars(digits, digits + 24, v).ptr - digits)));
 }
 
-bool emit() {
-  if (stream == nullptr) return false;
+bool emit(bool flush) {
+  if (stream == nullptr || failure != 0) {
+    used = 0;
+    return false;
+  }
+  errno = 0;
   if (used > 0) stream->write(text, static_cast<std::streamsize>(used));
+  if (flush && !stream->fail()) stream->flush();
   used = 0;
-  return !stream->fail();
+  if (stream->fail()) failure = errno != 0 ? errno : EIO;
+  return failure == 0;
 }
+
+int outputError() { return failure; }
 
 std::string_view pending() { return {text, used}; }
 

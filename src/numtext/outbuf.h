@@ -37,9 +37,11 @@ inline void put(char c) {
   detail::text[detail::used++] = c;
 }
 void putInt(long long v);
-// emit: writes the assembled text to the bound stream and empties the buffer; false when
-// the stream has failed (now or earlier).
-bool emit();
+// emit: writes the assembled text to the bound stream, then flushes it when asked, and
+// empties the buffer; false once the stream has failed (nothing more is written then).
+// outputError: errno of that failure (EIO when the stream left none).
+bool emit(bool flush = false);
+int outputError();
 // pending: the text assembled since the last emit.  discard: drops it.
 std::string_view pending();
 void discard();
