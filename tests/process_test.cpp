@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "support.h"
 
@@ -56,49 +57,39 @@ int finish(pid_t pid, long* peakKiB = nullptr) {
 }  // namespace
 
 // Each prompt is on the screen before anything is typed at it; ESC + Enter and Ctrl-D
-// (at "  >" and at the precision prompt) end the program with status 0.
+// (at "  >" and at the precision prompt) end the program with status 0. Cursor, editing
+// and function keys (Left, Up, Delete, F1) are refused without acting: no quit, and R and M
+// as they were (M+R is 8+8).
 TEST(Process, RealTerminal) {
-  const char* rows[][2] = {{"\x1b\r", "  >^[\r\n\r\n\r\n"}, {"\x04", "  >\r\n"}, {"", "  Precision: \r\n"}};
-  for (const auto& row : rows) {
+  const std::vector<const char*> cursorKeys = {"S\r", "1+2\x1b[D0\r", "\x1b[A\r", "\x1b[3~\r", "\x1bOP\r", "M+R\r"};
+  const struct {
+    std::vector<const char*> lines;  // each waits for the next prompt
+    const char* keys;                // then these end the program
+    const char* tail;                // the end of the screen
+  } rows[] = {{{"20\r", "5+3\r"}, "\x1b\r", "  >^[\r\n\r\n\r\n"},
+              {{"20\r", "5+3\r"}, "\x04", "  >\r\n"},
+              {{}, "\x04", "  Precision: \r\n"},
+              {{"20\r", "5+3\r"}, "q\r", "16.0\r\n\r\n  >q\r\n\r\n\r\n"}};
+  for (size_t r = 0; r < std::size(rows); ++r) {
     int tty = -1;
     const pid_t pid = start([&] { return forkpty(&tty, nullptr, nullptr, nullptr); });
     std::string screen;
     ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
     EXPECT_NE(screen.find("(No spaces. Cram everything together.)"), std::string::npos);
-    if (*row[0] != '\0') {
-      ASSERT_EQ(write(tty, "20\r", 3), 3);
-      ASSERT_TRUE(readUntil(tty, screen, "  >")) << screen;
+    std::vector<const char*> lines = rows[r].lines;
+    if (r == 3) lines.insert(lines.end(), cursorKeys.begin(), cursorKeys.end());
+    for (const std::string line : lines) {
       const size_t mark = screen.size();
-      ASSERT_EQ(write(tty, "5+3\r", 4), 4);
-      ASSERT_TRUE(readUntil(tty, screen, "8.0\r\n\r\n  >", mark)) << screen;
+      ASSERT_EQ(write(tty, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+      ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
     }
-    const std::string keys = *row[0] != '\0' ? row[0] : "\x04";
+    const std::string keys = rows[r].keys, tail = rows[r].tail;
     ASSERT_EQ(write(tty, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     EXPECT_EQ(finish(pid), 0);
     readUntil(tty, screen, "\x01");  // drain what is left
     close(tty);
-    EXPECT_EQ(screen.substr(screen.size() - std::string(row[1]).size()), row[1]);
+    EXPECT_EQ(screen.substr(screen.size() - tail.size()), tail) << screen;
   }
-}
-
-// Cursor, editing and function keys (Left, Up, Delete, F1) are refused without acting:
-// no quit, R and M as they were.
-TEST(Process, CursorKeysInTerminal) {
-  int tty = -1;
-  const pid_t pid = start([&] { return forkpty(&tty, nullptr, nullptr, nullptr); });
-  std::string screen;
-  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
-  const char* lines[] = {"20\r", "5+3\r", "S\r", "1+2\x1b[D0\r", "\x1b[A\r", "\x1b[3~\r", "\x1bOP\r", "M+R\r"};
-  for (const char* line : lines) {
-    const size_t mark = screen.size();
-    ASSERT_EQ(write(tty, line, std::string(line).size()), static_cast<ssize_t>(std::string(line).size()));
-    ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
-  }
-  EXPECT_NE(screen.find("cursor keys do not work here: type it again"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("result 1.600000e+1"), std::string::npos) << "R and M kept: " << screen;
-  ASSERT_EQ(write(tty, "q\r", 2), 2);
-  EXPECT_EQ(finish(pid), 0);
-  close(tty);
 }
 
 // Standard input unreadable or standard output unwritable: a message and status 1, no core;
