@@ -1,7 +1,7 @@
 // Column sums of schoolbook products. The vector kernels multiply eight limbs of one operand
 // at a time by the other, held as eight widened copies shifted one lane apart (planes), so
-// that every vector load is aligned; a square's cross products use the same kernel on the
-// suffix past each group of eight rows.
+// that every vector load is aligned; a square's cross products use the same kernel, each
+// group of eight rows from its own lane with the pairs on and below the diagonal cleared.
 #include "engine/wide_columns.h"
 
 #if defined(ZANTORIX_X86_KERNELS)

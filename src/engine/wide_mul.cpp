@@ -3,11 +3,10 @@
 // intermediate stays a non-negative number of normalised limbs.
 #include "engine/wide_mul.h"
 
-#include "engine/wide_columns.h"
-
 #include <algorithm>
 #include <cassert>
-#include <cstring>
+
+#include "engine/wide_columns.h"
 
 namespace engine::wide {
 

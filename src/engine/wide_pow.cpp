@@ -27,18 +27,23 @@ struct Approx {
   long long e = 0;
 };
 
-Approx approx(const Num& x) {
-  double v = 0;
-  const int top = std::max(0, x.len - 3);
-  for (int i = x.len - 1; i >= top; --i) v = v * kBase + x.d[i];
-  Approx a{v, 8LL * top};
+// m·10^e rescaled so that 1 <= m < 10 (or m = 0).
+Approx normalised(double m, long long e) {
+  Approx a{m, e};
   while (a.m >= 10) a.m /= 10, ++a.e;
   while (a.m > 0 && a.m < 1) a.m *= 10, --a.e;
   return a;
 }
 
-// log10(x^n) = n·log10(x) as a sign and a magnitude (Approx), for x = X / 10^f != 1.
-// Near 1 the logarithm comes from x − 1 taken exactly, so it keeps its relative precision.
+Approx approx(const Num& x) {
+  double v = 0;
+  const int top = std::max(0, x.len - 3);
+  for (int i = x.len - 1; i >= top; --i) v = v * kBase + x.d[i];
+  return normalised(v, 8LL * top);
+}
+
+// log10(x^n) = n·log10(x) as a sign and a magnitude, for x = X / 10^f. Between 0.1 and 10
+// the logarithm comes from x − 1 taken exactly, so it keeps its relative precision near 1.
 std::pair<int, Approx> logOfPower(const Num& X, int f, const Num& n) {
   const Approx x = approx(X);
   double log10x = 0;
@@ -48,30 +53,19 @@ std::pair<int, Approx> logOfPower(const Num& X, int f, const Num& n) {
     static Num one, delta;
     setPow10(one, f);
     const int side = compare(X, one);
+    const Num& below = side > 0 ? one : X;
     delta = side > 0 ? X : one;
-    subFrom(delta.d, delta.len, (side > 0 ? one : X).d, (side > 0 ? one : X).len);
+    subFrom(delta.d, delta.len, below.d, below.len);
     trim(delta);
-    Approx d = approx(delta);
-    d.e -= f;
-    if (d.e < -300) {  // ln(1 ± δ) = ±δ to 300 digits
-      Approx l{d.m / std::log(10.0), d.e};
-      if (l.m < 1) l.m *= 10, --l.e;
+    const Approx d = approx(delta);
+    if (d.e - f < -300) {  // ln(1 ± δ) = ±δ to 300 digits
       const Approx nn = approx(n);
-      Approx p{l.m * nn.m, l.e + nn.e};
-      if (p.m >= 10) p.m /= 10, ++p.e;
-      return {side, p};
+      return {side, normalised(d.m / std::log(10.0) * nn.m, d.e - f + nn.e)};
     }
-    log10x = std::log1p(side * d.m * std::pow(10.0, static_cast<double>(d.e))) / std::log(10.0);
+    log10x = std::log1p(side * d.m * std::pow(10.0, static_cast<double>(d.e - f))) / std::log(10.0);
   }
-  const int sign = log10x > 0 ? 1 : -1;
-  if (log10x == 0) return {1, Approx{0, 0}};
-  Approx l{std::fabs(log10x), 0};
-  while (l.m >= 10) l.m /= 10, ++l.e;
-  while (l.m < 1) l.m *= 10, --l.e;
-  const Approx nn = approx(n);
-  Approx p{l.m * nn.m, l.e + nn.e};
-  if (p.m >= 10) p.m /= 10, ++p.e;
-  return {sign, p};
+  const Approx nn = approx(n), l = normalised(std::fabs(log10x), 0);
+  return {log10x > 0 ? 1 : -1, normalised(l.m * nn.m, l.e + nn.e)};
 }
 
 // x := its top k limbs, e counting the dropped ones; exact stays true while only zeros go.
