@@ -255,7 +255,8 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
     }
     const LineState line = scan(loop);
     if (line.op != ' ' && !loop.quit) compute(line);
-    if (numtext::pending().size() >= kEmitAt && !deliver(io, false)) break;
+    const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;
+    if (handOver && !deliver(io, false)) break;
   }
   if (io.failed) return 1;
   if (!loop.quit) put("\n");
