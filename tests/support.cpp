@@ -1,7 +1,6 @@
 #include "support.h"
 
 #include <fstream>
-#include <cstdint>
 #include <sstream>
 
 #include "engine/store.h"
@@ -62,42 +61,6 @@ std::vector<std::vector<std::string>> readCases(const std::string& name) {
     }
   }
   return rows;
-}
-
-namespace {
-
-using Big = std::vector<std::uint64_t>;  // base 10^9, least significant first
-
-Big times(const Big& a, const Big& b) {
-  Big r(a.size() + b.size() + 1, 0);
-  for (size_t i = 0; i < a.size(); ++i) {
-    std::uint64_t carry = 0;
-    for (size_t j = 0; j < b.size(); ++j, carry /= 1000000000) {
-      carry += r[i + j] + a[i] * b[j];
-      r[i + j] = carry % 1000000000;
-    }
-    for (size_t k = i + b.size(); carry != 0; ++k, carry /= 1000000000) {
-      carry += r[k];
-      r[k] = carry % 1000000000;
-    }
-  }
-  while (r.size() > 1 && r.back() == 0) r.pop_back();
-  return r;
-}
-
-}  // namespace
-
-std::string powerDigits(const std::string& x, int e) {
-  Big base, result{1};
-  for (size_t end = x.size(); end > 0; end = end > 9 ? end - 9 : 0) {
-    base.push_back(std::stoull(x.substr(end > 9 ? end - 9 : 0, end > 9 ? 9 : end)));
-  }
-  for (; e > 0; e /= 2, base = times(base, base)) {
-    if (e % 2 == 1) result = times(result, base);
-  }
-  std::string s = std::to_string(result.back());
-  for (size_t i = result.size() - 1; i-- > 0;) s += std::string(9 - std::to_string(result[i]).size(), '0') + std::to_string(result[i]);
-  return s;
 }
 
 std::string randomDigits(unsigned& seed, int len, bool dense) {

@@ -17,8 +17,6 @@ std::vector<std::vector<std::string>> readCases(const std::string& name);
 // The whole of a file, and of tests/data/NAME.
 std::string readFile(const std::string& path);
 std::string readData(const std::string& name);
-// x^e for a decimal integer x, exactly, in decimal (schoolbook big integers).
-std::string powerDigits(const std::string& x, int e);
 // A random string of `len` decimal digits; `dense` avoids zeros.
 std::string randomDigits(unsigned& seed, int len, bool dense);
 
