@@ -16,7 +16,6 @@ char at(int pos, int end = kBufLen) { return pos >= 0 && pos < end ? t[pos] : '\
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isNonZeroDigit(char c) { return c >= '1' && c <= '9'; }
 
-
 }  // namespace
 
 void clearBuffer() { std::memset(t, 0, sizeof t); }
@@ -65,9 +64,7 @@ int intvalueT(int pos) {
 void valueT(int r, int start, int end) {
   using engine::n;
   const int content = filled();
-  if (std::memchr(t, 'e', kBufLen) != nullptr || std::memchr(t, 'E', kBufLen) != nullptr) {
-    for (int i = 0; i < content; ++i) rewriteAt(i);
-  }
+  for (int i = 0; i < content; ++i) rewriteAt(i);
   int first = -1, dot = -1, last = start - 1, w = engine::decpoint;
   engine::zero(r);
   int pos = start;
