@@ -183,26 +183,6 @@ void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws)
 
 }  // namespace
 
-void mulN(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
-  assert(1 <= bn && bn <= an && an <= kMaxOperand);
-  unbalanced(r, a, an, b, bn, scratch);
-}
-
-void sqrN(Limb* r, const Limb* a, int n) {
-  assert(1 <= n && n <= kMaxOperand);
-  karatsubaSquare(r, a, n, scratch);
-}
-
-// Pieces of kColumnMax limbs of b keep every column within its bound.
-void schoolbookN(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
-  basecase(r, a, an, b, std::min(bn, kColumnMax));
-  for (int at = kColumnMax; at < bn; at += kColumnMax) {
-    const int len = std::min(kColumnMax, bn - at);
-    basecase(scratch, a, an, b + at, len);
-    addTo(r + at, an + bn - at, scratch, an + len);
-  }
-}
-
 // The zero limbs below both operands' lowest non-zero limbs are left out of the product.
 void product(const Num& a, const Num& b, Num& out) {
   const int la = lowZeroLimbs(a), lb = lowZeroLimbs(b);
@@ -213,12 +193,13 @@ void product(const Num& a, const Num& b, Num& out) {
   const int an = a.len - la, bn = b.len - lb;
   std::fill(out.d, out.d + la + lb, Limb{0});
   Limb* r = out.d + la + lb;
+  assert(an <= kMaxOperand && bn <= kMaxOperand);
   if (an == bn && std::equal(a.d + la, a.d + a.len, b.d + lb)) {
-    sqrN(r, a.d + la, an);
+    karatsubaSquare(r, a.d + la, an, scratch);
   } else if (an >= bn) {
-    mulN(r, a.d + la, an, b.d + lb, bn);
+    unbalanced(r, a.d + la, an, b.d + lb, bn, scratch);
   } else {
-    mulN(r, b.d + lb, bn, a.d + la, an);
+    unbalanced(r, b.d + lb, bn, a.d + la, an, scratch);
   }
   out.len = a.len + b.len;
   trim(out);
