@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -53,41 +56,87 @@ int finish(pid_t pid, long* peakKiB = nullptr) {
   return WEXITSTATUS(status);
 }
 
+
+// Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
+// terminal, with TERM set to `term`. The caller keeps both ends.
+pid_t startOnPty(const char* term, int& master, int& slave) {
+  winsize size{24, 80, 0, 0};
+  if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
+  return start([&] {
+    const pid_t child = fork();
+    if (child != 0) return child;
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
+    close(master), close(slave);
+    setenv("TERM", term, 1);
+    return child;
+  });
+}
+
+bool sameSettings(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
+}
+
 }  // namespace
 
-// Each prompt is on the screen before anything is typed at it; ESC + Enter and Ctrl-D
-// (at "  >" and at the precision prompt) end the program with status 0. Cursor, editing
-// and function keys (Left, Up, Delete, F1) are refused without acting: no quit, and R and M
-// as they were (M+R is 8+8).
+// A person at a terminal: each prompt is on the screen before anything is typed at it; the
+// line editor fixes typos, recalls lines, and drops a line at Ctrl-C with R kept; several
+// pasted lines each get their turn. Every way out gives the terminal back as it was. With
+// TERM=dumb there is no editor, and cursor keys are refused as for piped input.
 TEST(Process, RealTerminal) {
-  const std::vector<const char*> cursorKeys = {"S\r", "1+2\x1b[D0\r", "\x1b[A\r", "\x1b[3~\r", "\x1bOP\r", "M+R\r"};
   const struct {
-    std::vector<const char*> lines;  // each waits for the next prompt
-    const char* keys;                // then these end the program
-    const char* tail;                // the end of the screen
-  } rows[] = {{{"20\r", "5+3\r"}, "\x1b\r", "  >^[\r\n\r\n\r\n"},
-              {{"20\r", "5+3\r"}, "\x04", "  >\r\n"},
-              {{}, "\x04", "  Precision: \r\n"},
-              {{"20\r", "5+3\r"}, "q\r", "16.0\r\n\r\n  >q\r\n\r\n\r\n"}};
-  for (size_t r = 0; r < std::size(rows); ++r) {
-    int tty = -1;
-    const pid_t pid = start([&] { return forkpty(&tty, nullptr, nullptr, nullptr); });
+    const char* term;
+    std::vector<std::string> lines;  // each waits for the next prompt
+    std::string keys;                // then these, or
+    int signal;                      // this signal, end the program
+    int status;
+    std::vector<std::string> seen;   // on the screen in this order; the last one ends it
+  } rows[] = {
+      {"xterm", {"20\r", "1+2\x1b[D\x1b[D0\r", "\x1b[A\x7f" "5\r", "7*9\x03R+1\r", "+1\x01" "4\x05" "0\r"}, "Q\r", 0, 0,
+       {" 12.0\r\n", " 15.0\r\n", "  >7*9^C\r\n  >R+1\r\n\r\n", "add 1.000000e+0", " 16.0\r\n", " 14.0\r\n", "  >Q\r\n\r\n\r\n"}},
+      {"xterm", {"20\r", "5+3\r"}, "\x1b\r", 0, 0, {"  >^[\r\n\r\n\r\n"}},
+      {"xterm", {"20\r", "5+3\r"}, "\x04", 0, 0, {" 8.0\r\n\r\n  >\r\n"}},
+      {"xterm", {}, "\x04", 0, 0, {"  Precision: \r\n"}},
+      {"xterm", {"20\r", "5+3\r"}, "", SIGTERM, 128 + SIGTERM, {" 8.0\r\n\r\n  >"}},
+      {"xterm", {"20\r"}, "", SIGHUP, 128 + SIGHUP, {"  >"}},
+      {"xterm", {"20\r5+3 6*7\r2^3\r"}, "q\r", 0, 0, {" 8.0\r\n", " 42.0\r\n", " 8.0\r\n", "  >q\r\n\r\n\r\n"}},
+      {"dumb", {"20\r", "S\r", "1+2\x1b[D0\r", "\x1b[A\r", "M+R\r"}, "q\r", 0, 0,
+       {"cursor keys do not work here", "cursor keys do not work here", " 0.0\r\n", "  >q\r\n\r\n\r\n"}},
+  };
+  for (const auto& row : rows) {
+    int tty = -1, slave = -1;
+    termios before{}, during{}, after{};
+    const pid_t pid = startOnPty(row.term, tty, slave);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(tcgetattr(slave, &before), 0);
     std::string screen;
     ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
     EXPECT_NE(screen.find("(No spaces. Cram everything together.)"), std::string::npos);
-    std::vector<const char*> lines = rows[r].lines;
-    if (r == 3) lines.insert(lines.end(), cursorKeys.begin(), cursorKeys.end());
-    for (const std::string line : lines) {
+    for (const std::string& line : row.lines) {
       const size_t mark = screen.size();
       ASSERT_EQ(write(tty, line.data(), line.size()), static_cast<ssize_t>(line.size()));
       ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
     }
-    const std::string keys = rows[r].keys, tail = rows[r].tail;
-    ASSERT_EQ(write(tty, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-    EXPECT_EQ(finish(pid), 0);
+    ASSERT_EQ(tcgetattr(slave, &during), 0);
+    EXPECT_EQ((during.c_lflag & ICANON) == 0, std::string(row.term) != "dumb") << "raw mode at the prompt";
+    ASSERT_EQ(write(tty, row.keys.data(), row.keys.size()), static_cast<ssize_t>(row.keys.size()));
+    if (row.signal != 0) kill(pid, row.signal);
+    EXPECT_EQ(finish(pid), row.status) << row.lines.size();
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_TRUE(sameSettings(before, after)) << "settings not given back, row " << row.lines.size();
+    close(slave);
     readUntil(tty, screen, "\x01");  // drain what is left
     close(tty);
-    EXPECT_EQ(screen.substr(screen.size() - tail.size()), tail) << screen;
+    size_t at = 0;
+    for (const std::string& part : row.seen) {
+      at = screen.find(part, at);
+      ASSERT_NE(at, std::string::npos) << part << " in\n" << screen;
+      at += part.size();
+    }
+    EXPECT_EQ(at, screen.size()) << screen;
+    EXPECT_EQ(screen.find("6.300000e+1"), std::string::npos);
   }
 }
 

@@ -1,0 +1,83 @@
+// The line editor as a pair of streams: what the program prints goes straight to the
+// terminal, and what it reads comes one edited line at a time. The reader of the input
+// stream never learns that a terminal is there.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <streambuf>
+#include <string>
+
+#include "terminal/keys.h"
+#include "terminal/line.h"
+
+namespace terminal {
+
+// Output: written straight to the terminal. Remembers the text since the last line break,
+// which is the prompt that the next line is typed after.
+class Screen : public std::streambuf {
+ public:
+  const std::string& tail() const { return tail_; }
+  void lineEnded() { tail_.clear(); }
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
+  int_type overflow(int_type c) override;
+
+ private:
+  std::string tail_;
+};
+
+// Input: each time the reader has used up the last line, one more line is edited at the
+// terminal and handed over with its line break. A failed read throws std::ios_base::failure
+// carrying errno.
+class Lines : public std::streambuf {
+ public:
+  explicit Lines(Screen& screen) : screen_(screen) {}
+
+ protected:
+  int_type underflow() override;
+
+ private:
+  enum class Step { more, done, end };
+  bool edit();                    // false at the end of input
+  Step key(const Key& k);
+  void draw(bool fromHome = false);
+  void show(const std::string& bytes);
+  void toEnd();
+  void refresh();
+
+  Screen& screen_;
+  Editing editing_;
+  Decoder decoder_;
+  std::string prompt_;
+  std::string pending_;       // bytes read but not yet decoded
+  std::size_t next_ = 0;      // the first of them not yet decoded
+  std::string delivered_;     // the finished line and its break, for the reader
+  int cols_ = 80, cursorRow_ = 0;
+  bool bell_ = false;
+};
+
+// Session: raw mode for its lifetime, and the two streams. ok() is false, and the terminal
+// untouched, where standard input and output are not terminals fit for editing (TERM
+// unset or dumb) or raw mode cannot be switched on. The terminal is given back when the
+// session ends, at exit, and on any signal that ends the program.
+class Session {
+ public:
+  Session();
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  bool ok() const { return ok_; }
+  std::istream& in() { return in_; }
+  std::ostream& out() { return out_; }
+
+ private:
+  bool ok_ = false;
+  Screen screen_;
+  Lines lines_{screen_};
+  std::istream in_{&lines_};
+  std::ostream out_{&screen_};
+};
+
+}  // namespace terminal

@@ -1,0 +1,45 @@
+// Key decoding: the bytes a terminal sends, turned into editing keys. Pure: a decoder
+// state and one byte in, at most one key out; nothing is read or written here.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace terminal {
+
+enum class KeyKind : std::uint8_t {
+  text,  // one character: a printable byte, a UTF-8 sequence, or a lone Esc (byte 27)
+  enter, left, right, home, end, up, down,
+  backspace, del, eofOrDelete, killStart, killEnd, killWord,
+  clear, interrupt, suspend,
+};
+
+struct Key {
+  KeyKind kind = KeyKind::text;
+  char bytes[4] = {};  // the character, for text
+  std::uint8_t len = 0;
+  std::string_view text() const { return {bytes, len}; }
+};
+
+// Where the decoder stands between bytes: a partial escape sequence or UTF-8 character.
+struct Decoder {
+  enum class Mode : std::uint8_t { ground, escape, csi, ss3, utf8 } mode = Mode::ground;
+  char held[4] = {};     // the UTF-8 bytes so far
+  std::uint8_t have = 0, need = 0;
+  int param = -1;        // the first CSI parameter (−1: none yet), capped
+  bool extraParams = false;
+  bool waiting() const { return mode != Mode::ground; }
+};
+
+enum class Fed : std::uint8_t { none, key, keyAndAgain };
+
+// feed: one byte. Returns key when `out` holds a finished key; keyAndAgain when it does
+// and the same byte must be fed again (a lone Esc followed by an ordinary byte); none
+// while a sequence is incomplete or when the byte was dropped (an unknown control byte,
+// an unknown escape sequence, a malformed UTF-8 byte).
+Fed feed(Decoder& d, unsigned char byte, Key& out);
+// expire: no byte came within the Esc delay. A pending Esc becomes a lone Esc key (true);
+// any other partial sequence is dropped (false).
+bool expire(Decoder& d, Key& out);
+
+}  // namespace terminal

@@ -1,0 +1,40 @@
+// Where the prompt and the line fall on a terminal of a given width, and the bytes that
+// draw them. Pure: the line and the width in, text for the terminal out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace terminal {
+
+// A place on the screen, counted from the prompt's first column: row 0 is the prompt's row.
+struct Place {
+  int row = 0, col = 0;
+};
+
+// What the screen shows now: the prompt (plain text, one column a byte), the line, the width.
+struct View {
+  std::string_view prompt;
+  std::string_view line;
+  std::size_t cursor = 0;
+  int cols = 80;
+};
+
+// The columns a character takes: 2 for a lone Esc (shown "^[") and for East Asian wide
+// characters, 1 for any other.
+int cellWidth(std::string_view ch);
+// The place just after the first `upto` bytes of the line. A character that does not fit
+// in the row starts the next one; a row filled to the last column ends there, and the
+// place after it is column 0 of the next row.
+Place locate(const View& v, std::size_t upto);
+// The bytes that show the character as the line shows it.
+std::string shown(std::string_view ch);
+// redraw: from the cursor at row `cursorRow`, draws the prompt and the whole line afresh and
+// leaves the cursor at v.cursor; `fromHome` clears the whole screen first. Returns the
+// bytes; cursorRow becomes the cursor's new row.
+std::string redraw(const View& v, int& cursorRow, bool fromHome = false);
+// moveCursor: from place `from` to place `to`, with relative moves.
+std::string moveCursor(Place from, Place to);
+
+}  // namespace terminal

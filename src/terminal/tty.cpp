@@ -1,0 +1,149 @@
+#include "terminal/tty.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+namespace terminal::tty {
+
+namespace {
+
+termios saved{}, raw{};
+volatile std::sig_atomic_t active = 0, resized = 0, resumed = 0;
+
+// Signals whose default action ends the program: each gives the terminal back, then ends
+// it as the signal would. A signal that is ignored or already handled is left alone.
+constexpr int kEnding[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+                           SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGPIPE};
+
+void onEnding(int sig) {
+  leave();
+  std::signal(sig, SIG_DFL);
+  raise(sig);  // blocked until the handler returns, then the default action
+}
+
+void install(int sig, void (*handler)(int), bool onlyIfDefault) {
+  struct sigaction old{};
+  if (onlyIfDefault && (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)) return;
+  struct sigaction sa{};
+  sa.sa_handler = handler;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = 0;  // no SA_RESTART: a read in progress returns EINTR and the editor redraws
+  sigaction(sig, &sa, nullptr);
+}
+
+void applyRaw() {
+  if (active) tcsetattr(STDIN_FILENO, TCSADRAIN, &raw);
+}
+
+// Continued after any stop: raw mode again (a shell may have reset the settings), redraw.
+void onContinue(int) {
+  const int e = errno;
+  applyRaw();
+  resumed = 1;
+  errno = e;
+}
+
+// A stop asked for from outside (kill -TSTP) or by Ctrl-Z: the terminal is given back
+// while the program stands still.
+void onStop(int) {
+  const int e = errno;
+  const bool wasActive = active != 0;
+  leave();
+  std::signal(SIGTSTP, SIG_DFL);
+  sigset_t tstp;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+  raise(SIGTSTP);  // stops here until continued
+  install(SIGTSTP, onStop, false);
+  active = wasActive ? 1 : 0;
+  applyRaw();
+  resumed = 1;
+  errno = e;
+}
+
+void onResize(int) { resized = 1; }
+
+}  // namespace
+
+bool wanted() {
+  const char* term = std::getenv("TERM");
+  return isatty(STDIN_FILENO) && isatty(STDOUT_FILENO) && term != nullptr && *term != '\0' &&
+         std::strcmp(term, "dumb") != 0;
+}
+
+bool enter() {
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  raw = saved;
+  raw.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | ICRNL | INLCR | IGNCR | BRKINT | ISTRIP);
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  for (int sig : kEnding) install(sig, onEnding, true);
+  install(SIGTSTP, onStop, true);
+  install(SIGCONT, onContinue, false);
+  install(SIGWINCH, onResize, false);
+  std::atexit(leave);
+  active = 1;
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &raw) != 0) {
+    active = 0;
+    return false;
+  }
+  return true;
+}
+
+void leave() {
+  if (!active) return;
+  active = 0;
+  const int e = errno;
+  tcsetattr(STDIN_FILENO, TCSADRAIN, &saved);
+  errno = e;
+}
+
+int columns() {
+  winsize w{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &w) == 0 && w.ws_col > 0) return w.ws_col;
+  return 80;
+}
+
+Wait waitInput(int ms) {
+  pollfd p{STDIN_FILENO, POLLIN, 0};
+  const int n = poll(&p, 1, ms);
+  if (n > 0) return Wait::ready;
+  return n == 0 ? Wait::timeout : Wait::interrupted;
+}
+
+long readInput(char* buf, std::size_t size) { return static_cast<long>(::read(STDIN_FILENO, buf, size)); }
+
+bool write(std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(STDOUT_FILENO, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void suspend() { kill(0, SIGTSTP); }
+
+bool takeResized() {
+  const bool r = resized != 0;
+  resized = 0;
+  return r;
+}
+
+bool takeResumed() {
+  const bool r = resumed != 0;
+  resumed = 0;
+  return r;
+}
+
+}  // namespace terminal::tty

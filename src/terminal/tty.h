@@ -1,0 +1,35 @@
+// The terminal itself: raw input mode on and off, the window's width, bytes in and out,
+// and the signals that must give the terminal back. The only file here that calls POSIX.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace terminal::tty {
+
+// wanted: standard input and output are both terminals and TERM names one that is not dumb.
+bool wanted();
+// enter: saves the settings, switches the input side to raw mode (output processing stays
+// as it is) and installs the signal handlers; false, with nothing changed, when it cannot.
+bool enter();
+// leave: the saved settings back. Safe to call more than once and from a signal handler.
+void leave();
+// columns: the window's width, 80 when the terminal does not say.
+int columns();
+
+enum class Wait { ready, timeout, interrupted };
+// waitInput: waits up to `ms` milliseconds (−1: no limit) for standard input.
+Wait waitInput(int ms);
+// readInput: read(2) on standard input: bytes read, 0 at its end, −1 with errno set.
+long readInput(char* buf, std::size_t size);
+// write: all of s to standard output; false (errno set) when a write fails.
+bool write(std::string_view s);
+// suspend: stops the program's process group as Ctrl-Z would in a plain terminal; the
+// settings are given back first and raw mode returns when the program is continued.
+void suspend();
+// takeResized / takeResumed: whether the window changed size, or the program was continued
+// after a stop, since the last call.
+bool takeResized();
+bool takeResumed();
+
+}  // namespace terminal::tty

@@ -1,0 +1,137 @@
+// The line editor without a terminal: key bytes through the decoder and the editing
+// rules, and where a line falls on a screen of a given width.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "terminal/keys.h"
+#include "terminal/layout.h"
+#include "terminal/line.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+// Feeds a script of key bytes as the editor does; '\xff' stands for the Esc delay passing.
+// Enter submits and starts a new line. Returns the last key's outcome.
+terminal::Outcome type(terminal::Editing& e, const std::string& script) {
+  terminal::Decoder d;
+  terminal::Outcome last = terminal::Outcome::unchanged;
+  for (size_t i = 0; i < script.size();) {
+    terminal::Key k;
+    terminal::Fed fed = terminal::Fed::none;
+    if (script[i] == '\xff') {
+      fed = terminal::expire(d, k) ? terminal::Fed::key : terminal::Fed::none;
+      ++i;
+    } else {
+      fed = terminal::feed(d, static_cast<unsigned char>(script[i]), k);
+      if (fed != terminal::Fed::keyAndAgain) ++i;
+    }
+    if (fed == terminal::Fed::none) continue;
+    last = terminal::apply(e, k);
+    if (last == terminal::Outcome::submit) terminal::startLine(e);
+  }
+  return last;
+}
+
+}  // namespace
+
+TEST(LineEditor, Keys) {
+  using O = terminal::Outcome;
+  const struct {
+    std::string script, line;
+    size_t cursor;
+    O last;
+  } rows[] = {
+      // moving and inserting, by arrows and by control keys
+      {"1+2\x1b[D\x1b[D" "0", "10+2", 2, O::changed},
+      {"1+2\x02\x02" "0\x06\x06", "10+2", 4, O::changed},
+      {"+1\x01" "4\x05" "0", "4+10", 4, O::changed},
+      {"+1\x1b[H4\x1b[F0", "4+10", 4, O::changed},
+      {"+1\x1bOH4\x1bOF0", "4+10", 4, O::changed},
+      {"+1\x1b[1~4\x1b[4~0\x1b[7~\x1b[8~", "4+10", 4, O::changed},
+      {"12\x1b[1;5D\x1b[C\x1b[C", "12", 2, O::unchanged},
+      // deleting
+      {"123\x7f", "12", 2, O::changed},
+      {"123\x08\x01\x1b[3~", "2", 0, O::changed},
+      {"123\x01\x04", "23", 0, O::changed},
+      {"123\x04", "123", 3, O::unchanged},
+      {"", "", 0, O::unchanged},
+      {"\x04", "", 0, O::end},
+      {"12345\x02\x02\x15", "45", 0, O::changed},
+      {"12345\x02\x02\x0b", "123", 3, O::changed},
+      {"ab cd  \x17", "ab ", 3, O::changed},
+      {"ab cd\x02\x02\x17", "cd", 0, O::changed},
+      // characters: UTF-8 moves and deletes whole; malformed bytes and other controls drop
+      {"a\xc3\xa9\xe4\xb8\xad" "b\x02\x02\x7f", "a\xe4\xb8\xad" "b", 1, O::changed},
+      {"\xf0\x9f\x98\x80\x02x", "x\xf0\x9f\x98\x80", 1, O::changed},
+      {"a\x80" "b\xc3" "c\xfe", "abc", 3, O::changed},
+      {"a\tb\x07\x00\x1c\x1d\x1e\x1f" "c"s, "abc", 3, O::changed},
+      // escape sequences nobody asked for are dropped whole; a lone Esc is a character
+      {"a\x1b[15~\x1b[1;5P\x1bOP\x1b[200~\x1b[99999999999A" "b", "ab", 2, O::changed},
+      {"R\x1b\xff", "R\x1b", 2, O::changed},
+      {"\x1bq", "\x1bq", 2, O::changed},
+      {"\x1b\r", "", 0, O::submit},
+      {"1\x1b[\xff" "2", "12", 2, O::changed},
+      // the line's bound
+      {std::string(5000, '7'), std::string(4096, '7'), 4096, O::refused},
+      // history: Up and Down, the draft kept, repeats and blank lines not kept
+      {"1+2\r5+3\r\x1b[A", "5+3", 3, O::changed},
+      {"1+2\r5+3\r\x1b[A\x1b[A\x1b[A", "1+2", 3, O::refused},
+      {"1+2\r5+3\r\x10\x10\x0e", "5+3", 3, O::changed},
+      {"1+2\r7*\x1b[A\x7f\x1b[B", "7*", 2, O::changed},
+      {"1+2\r1+2\r \r\r\x1b[A\x1b[A", "1+2", 3, O::refused},
+      {"1+2\r\x1b[A\x7f" "5\r\x1b[A\x1b[A", "1+2", 3, O::changed},
+      {"\x1b[B", "", 0, O::refused},
+      // Ctrl-C drops the line and keeps nothing of it
+      {"7*9\x03", "", 0, O::interrupt},
+      {"7*9\x03\x1b[A", "", 0, O::refused},
+      {"1\x0c", "1", 1, O::clear},
+      {"1\x1a", "1", 1, O::suspend},
+  };
+  for (const auto& row : rows) {
+    terminal::Editing e;
+    EXPECT_EQ(type(e, row.script), row.last) << row.script;
+    EXPECT_EQ(e.line, row.line) << row.script;
+    EXPECT_EQ(e.cursor, row.cursor) << row.script;
+  }
+  // History keeps the last 1,000 lines.
+  terminal::Editing e;
+  for (int i = 0; i < 1005; ++i) type(e, std::to_string(i) + "\r");
+  std::string up;
+  for (int i = 0; i < 1005; ++i) up += "\x10";
+  EXPECT_EQ(type(e, up), terminal::Outcome::refused);
+  EXPECT_EQ(e.line, "5");
+}
+
+TEST(LineEditor, Layout) {
+  const std::string filled(77, '1');
+  const struct {
+    std::string prompt, line;
+    size_t cursor;
+    int cols, cursorRow;  // the row the cursor stood in before the redraw
+    terminal::Place at, end;
+    std::string bytes;  // what redraws it
+  } rows[] = {
+      {"  >", "abc", 3, 80, 0, {0, 6}, {0, 6}, "\r\x1b[J  >abc"},
+      {"  >", filled, 77, 80, 0, {1, 0}, {1, 0}, "\r\x1b[J  >" + filled + "\n"},
+      {"  >", filled + "2", 1, 80, 1, {0, 4}, {1, 1}, "\x1b[1A\r\x1b[J  >" + filled + "2\x1b[1A\r\x1b[4C"},
+      {"  >", "12345678", 2, 5, 2, {1, 0}, {2, 1}, "\x1b[2A\r\x1b[J  >12345678\x1b[1A\r"},
+      // a wide character that does not fit starts the next row; "^[" may split
+      {"  >", "1\xe4\xb8\xad", 4, 5, 0, {1, 2}, {1, 2}, "\r\x1b[J  >1\xe4\xb8\xad"},
+      {"  >", "1\x1b", 2, 5, 0, {1, 1}, {1, 1}, "\r\x1b[J  >1^["},
+      {"  Precision: ", "", 0, 10, 1, {1, 3}, {1, 3}, "\x1b[1A\r\x1b[J  Precision: "},
+  };
+  for (const auto& row : rows) {
+    const terminal::View v{row.prompt, row.line, row.cursor, row.cols};
+    const terminal::Place at = terminal::locate(v, row.cursor), end = terminal::locate(v, row.line.size());
+    EXPECT_EQ(at.row * 1000 + at.col, row.at.row * 1000 + row.at.col) << row.line << " at " << row.cols;
+    EXPECT_EQ(end.row * 1000 + end.col, row.end.row * 1000 + row.end.col) << row.line << " at " << row.cols;
+    int cursorRow = row.cursorRow;
+    EXPECT_EQ(terminal::redraw(v, cursorRow), row.bytes) << row.line << " at " << row.cols;
+    EXPECT_EQ(cursorRow, row.at.row);
+  }
+  int cursorRow = 3;
+  EXPECT_EQ(terminal::redraw({"  >", "ab", 0, 80}, cursorRow, true), "\x1b[H\x1b[2J  >ab\r\x1b[3C");
+}
