@@ -104,6 +104,7 @@ Lines::Step Lines::key(const Key& k) {
 bool Lines::edit() {
   startLine(editing_);
   prompt_ = screen_.tail();
+  tty::takeResized(), tty::takeResumed();  // what happened before the prompt needs no redraw
   cols_ = tty::columns();
   cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
   char buf[kReadSize];
