@@ -4,7 +4,8 @@
 // group of eight rows from its own lane with the pairs on and below the diagonal cleared.
 #include "engine/wide_columns.h"
 
-#if defined(ZANTORIX_X86_KERNELS)
+#include "engine/cpu.h"
+#if ZANTORIX_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -16,6 +17,8 @@ namespace kernel {
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
+bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
+bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
 }  // namespace kernel
 
 namespace {
@@ -47,7 +50,9 @@ void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Lim
   }
 }
 
-#if defined(ZANTORIX_X86_KERNELS)
+struct Plain {};
+
+#if ZANTORIX_SSE2
 struct Sse2 {
   using V = __m128i;
   static constexpr int kLanes = 2;
@@ -61,29 +66,7 @@ struct Sse2 {
 void addRowsSse2(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   kernel::addRows<Sse2>(acc, p, len, b, bn);
 }
-
-Kernel detect() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) return Kernel::avx512;
-  if (__builtin_cpu_supports("avx2")) return Kernel::avx2;
-  return Kernel::sse2;
-}
-#else
-Kernel detect() { return Kernel::plain; }
 #endif
-
-using RowsKernel = void (*)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int);
-
-RowsKernel kernelFor(Kernel k) {
-  switch (k) {
-#if defined(ZANTORIX_X86_KERNELS)
-    case Kernel::avx512: return kernel::addRowsAvx512;
-    case Kernel::avx2: return kernel::addRowsAvx2;
-    case Kernel::sse2: return addRowsSse2;
-#endif
-    default: return addRowsPlain;
-  }
-}
 
 // Two divisions per sum, one after the other; the pieces land one and two limbs up.
 void splitColumnsPlain(const std::uint64_t* acc, int len, std::int32_t* v) {
@@ -97,33 +80,58 @@ void splitColumnsPlain(const std::uint64_t* acc, int len, std::int32_t* v) {
   }
 }
 
-using SplitKernel = void (*)(const std::uint64_t*, int, std::int32_t*);
+bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::carrySpan<Plain>(r, v, len); }
 
-SplitKernel splitFor([[maybe_unused]] Kernel k) {
-#if defined(ZANTORIX_X86_KERNELS)
-  if (k == Kernel::avx512) return kernel::splitColumnsAvx512;
+// The routines of one kernel. Every entry is set: a kernel without a routine of its own
+// has the narrower kernel's.
+struct Routines {
+  void (*rows)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addRowsPlain;
+  void (*split)(const std::uint64_t*, int, std::int32_t*) = splitColumnsPlain;
+  bool (*span)(Limb*, const std::int32_t*, int) = carrySpanPlain;
+};
+
+Routines routinesFor([[maybe_unused]] Kernel k) {
+  Routines r;
+#if ZANTORIX_SSE2
+  if (k >= Kernel::sse2) r.rows = addRowsSse2;
 #endif
-  return splitColumnsPlain;
+#if ZANTORIX_AVX_KERNELS
+  if (k >= Kernel::avx2) r.rows = kernel::addRowsAvx2, r.span = kernel::carrySpanAvx2;
+  if (k >= Kernel::avx512) {
+    r.rows = kernel::addRowsAvx512, r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
+  }
+#endif
+  return r;
 }
 
-RowsKernel rows = kernelFor(bestKernel());
-SplitKernel split = splitFor(bestKernel());
+// The routines in use: the best kernel's from the first call on, whenever that comes (even
+// from another file's static initialisation), until useKernel changes them.
+Routines& inUse() {
+  static Routines r = routinesFor(bestKernel());
+  return r;
+}
 
 }  // namespace
 
-// Detected on first use, which may come from another file's static initialisation.
 Kernel bestKernel() {
-  static const Kernel best = detect();
+  static const Kernel best = [] {
+    const Kernel built = ZANTORIX_AVX_KERNELS ? Kernel::avx512 : ZANTORIX_SSE2 ? Kernel::sse2 : Kernel::plain;
+    const Kernel cpu = cpu::widestVector();
+    return cpu < built ? cpu : built;
+  }();
   return best;
 }
 
-void useKernel(Kernel k) {
-  rows = kernelFor(k);
-  split = splitFor(k);
+Kernel useKernel(Kernel k) {
+  const Kernel used = k < bestKernel() ? k : bestKernel();
+  inUse() = routinesFor(used);
+  return used;
 }
 
+bool carrySpan(Limb* r, const std::int32_t* v, int len) { return inUse().span(r, v, len); }
+
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) {
-  (len < 2 * G ? splitColumnsPlain : split)(acc, len, v);
+  (len < 2 * G ? splitColumnsPlain : inUse().split)(acc, len, v);
 }
 
 // The shorter operand gives the rows; the longer one is widened into the planes once.
@@ -136,7 +144,7 @@ void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn
     }
     return;
   }
-  rows(acc, planes, widen(a, an), b, bn);
+  inUse().rows(acc, planes, widen(a, an), b, bn);
 }
 
 // A group of G rows j0.. takes all its cross products in one kernel pass over the planes
@@ -157,7 +165,7 @@ void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
       std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;  // where a[j0] sits
       for (int i = 0; i < G; ++i) lane[i] = i <= t ? 0 : lane[i];   // a fixed count: no string store
     }
-    rows(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, rowsHere);
+    inUse().rows(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, rowsHere);
     for (int t = 0; t < G; ++t) {
       std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;
       for (int i = 0; i < G; ++i) lane[i] = 0;

@@ -24,10 +24,15 @@ void addCrossColumns(std::uint64_t* acc, const Limb* a, int n);
 // carry pass. acc holds len + kColumnSlack sums and v len + kColumnSlack entries.
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v);
 
+// carrySpan: r[i] := v[i] mod B + floor(v[i−1] / B) (no carry into r[0]) for i < len and
+// sums −B <= v < 4·B; true when some r[i] is B or more and needs one more carry pass.
+bool carrySpan(Limb* r, const std::int32_t* v, int len);
+
 enum class Kernel { plain, sse2, avx2, avx512 };
-// bestKernel: the widest kernel this CPU runs.  useKernel: switches kernels (for the tests
-// and the benchmarks, which compare them); k must not be wider than bestKernel().
+// bestKernel: the widest kernel this CPU and its system run, found on first use.
+// useKernel: switches kernels (the tests and the benchmarks compare them); a kernel wider
+// than bestKernel() gives bestKernel(). Returns the kernel in use.
 Kernel bestKernel();
-void useKernel(Kernel k);
+Kernel useKernel(Kernel k);
 
 }  // namespace engine::wide

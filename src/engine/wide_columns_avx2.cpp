@@ -23,4 +23,6 @@ void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const
   addRows<Avx2>(acc, planes, len, b, bn);
 }
 
+bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx2>(r, v, len); }
+
 }  // namespace engine::wide::kernel

@@ -24,6 +24,8 @@ void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, con
   addRows<Avx512>(acc, planes, len, b, bn);
 }
 
+bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx512>(r, v, len); }
+
 namespace {
 
 // q := floor(x / 10^8) and x := x − q·10^8 for x below 2^64: the quotient estimated in double

@@ -1,7 +1,8 @@
 // The vector kernel of the schoolbook column sums, written once over a lane type S:
 // S::V holds S::kLanes 64-bit lanes; S::mul multiplies the low 32 bits of each lane
 // into a 64-bit product. Included by one file per instruction set, each compiled for it;
-// it uses nothing from the standard library, so no shared code is compiled for a wider set.
+// it uses nothing from the standard library, and every routine here is a template on S, so
+// no code that another file links is compiled for a wider instruction set.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,29 @@ inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, co
       S::store(out + m, x);
     }
   }
+}
+
+// floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
+template <class S>
+inline std::int32_t carryOf(std::int32_t v) {
+  constexpr std::int32_t B = kBase;
+  return (v >= B) + (v >= 2 * B) + (v >= 3 * B) - (v < 0);
+}
+
+// r[i] := v[i] − carry(v[i])·B + carry(v[i−1]) for i < len (no carry into r[0]): each limb
+// its own remainder and the carry of the limb below, a loop the compiler vectorises for S.
+// Returns whether some r[i] came out of range, for one scalar pass to settle.
+template <class S>
+inline bool carrySpan(Limb* r, const std::int32_t* v, int len) {
+  constexpr std::int32_t B = kBase;
+  int off = 0;
+  r[0] = static_cast<Limb>(v[0] - carryOf<S>(v[0]) * B);
+  for (int i = 1; i < len; ++i) {
+    const std::int32_t x = v[i] - carryOf<S>(v[i]) * B + carryOf<S>(v[i - 1]);
+    off |= static_cast<Limb>(x) >= kBase;
+    r[i] = static_cast<Limb>(x);
+  }
+  return off != 0;
 }
 
 }  // namespace engine::wide::kernel

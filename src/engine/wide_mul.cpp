@@ -32,13 +32,6 @@ Limb scratch[kScratch];
 // Column sums of at most kColumnMax products each, in 64 bits, for the schoolbook paths.
 std::uint64_t columns[kMaxLimbs + kColumnSlack];
 
-#if defined(ZANTORIX_X86_KERNELS) && defined(__GNUC__) && !defined(__clang__)
-// The same loop compiled for each vector width; the loader picks the widest the CPU has.
-#define WIDE_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define WIDE_KERNEL
-#endif
-
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
 inline std::int32_t carryOf(std::int32_t v) {
   constexpr std::int32_t B = kBase;
@@ -68,16 +61,9 @@ void propagate(Limb* x, int len, std::int32_t c) {
 // r[0..len) := v[0..len) normalised, for sums −B <= v < 4·B formed without carries:
 // each limb takes its own remainder and the carry of the limb below, in one vector pass;
 // a rare limb pushed out of range then settles in a scalar pass. Returns the carry out.
-WIDE_KERNEL std::int32_t normalise(Limb* r, const std::int32_t* v, int len) {
-  constexpr std::int32_t B = kBase;
+std::int32_t normalise(Limb* r, const std::int32_t* v, int len) {
   if (len == 0) return 0;
-  int off = 0;
-  r[0] = static_cast<Limb>(v[0] - carryOf(v[0]) * B);
-  for (int i = 1; i < len; ++i) {
-    const std::int32_t x = v[i] - carryOf(v[i]) * B + carryOf(v[i - 1]);
-    off |= static_cast<Limb>(x) >= kBase;
-    r[i] = static_cast<Limb>(x);
-  }
+  const bool off = carrySpan(r, v, len);
   std::int32_t c = carryOf(v[len - 1]);
   if (off) c += settle(r, len);
   return c;

@@ -1,9 +1,8 @@
 #include "terminal/editor.h"
 
 #include <cerrno>
-#include <ios>
-#include <system_error>
 
+#include "terminal/input.h"
 #include "terminal/layout.h"
 #include "terminal/tty.h"
 
@@ -138,7 +137,7 @@ bool Lines::edit() {
     } else if (errno == EINTR) {
       refresh();
     } else {
-      throw std::ios_base::failure("read", std::error_code(errno, std::generic_category()));
+      readFailed();
     }
   }
 }
