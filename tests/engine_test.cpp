@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 #include <string>
 
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
+#include "engine/wide.h"
 #include "support.h"
 
 using namespace engine;
@@ -78,5 +80,30 @@ TEST(Registers, EveryPairAtPrecisionsZeroToTwo) {
         }
       }
     }
+  }
+}
+
+// Limb vectors: a sum that lands exactly on the base carries, inside and out of the top,
+// and subtracting the addend again borrows the same way back.
+TEST(Limbs, CarriesAndBorrows) {
+  using wide::Limb;
+  const struct {
+    std::vector<Limb> r, a, sum;
+    Limb carry;
+  } rows[] = {
+      {{99999999, 5}, {1}, {0, 6}, 0},
+      {{50000000, 5}, {50000000}, {0, 6}, 0},
+      {{99999999, 99999999}, {1}, {0, 0}, 1},
+      {{50000000}, {50000000}, {0}, 1},
+      {{12, 99999999, 7}, {99999988, 0}, {0, 0, 8}, 0},
+      {{3, 4}, {5, 6}, {8, 10}, 0},
+  };
+  for (const auto& row : rows) {
+    std::vector<Limb> r = row.r;
+    const int rn = static_cast<int>(r.size()), an = static_cast<int>(row.a.size());
+    EXPECT_EQ(wide::addTo(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " + " << row.a[0];
+    EXPECT_EQ(r, row.sum) << row.r[0] << " + " << row.a[0];
+    EXPECT_EQ(wide::subFrom(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " - " << row.a[0];
+    EXPECT_EQ(r, row.r) << row.r[0] << " - " << row.a[0];
   }
 }

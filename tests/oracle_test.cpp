@@ -151,6 +151,13 @@ TEST(Oracle, ProductsQuotientsAndPowers) {
       add({p, a, i % 4 == 2 ? a : randomValue(seed, i % 4 == 3 ? 20 : p), "*/"[i % 2], ""});
     }
   }
+  // An uneven Karatsuba product whose pieces sum to exactly 10^8 in one limb.
+  {
+    std::string whole = "1" + std::string(2992, '0'), frac(5000, '0'), small = frac;
+    whole.replace(whole.size() - 8, 1, "7");
+    frac[3984] = '3', frac[4999] = '1', small[1007] = '1', small[4999] = '1';
+    add({9999, whole + "." + frac, "0." + small, '*', ""});
+  }
   // Powers: at precisions 0 to 2 every base to every exponent the register holds (to 20);
   // to 60 bases of every shape (few digits, dense, just above and below 1, just below an
   // integer) to exponents up to 64 (257 to 24); at 2001 and 9999 dense bases near 1.
