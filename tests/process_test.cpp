@@ -2,7 +2,11 @@
 // its standard streams broken or fed a ten-million-character token.
 #include <gtest/gtest.h>
 #include <poll.h>
+#if __has_include(<pty.h>)
 #include <pty.h>
+#else
+#include <util.h>  // openpty on the BSDs and macOS
+#endif
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -51,7 +55,11 @@ int finish(pid_t pid, long* peakKiB = nullptr) {
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
+#if defined(__APPLE__)
+  if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss / 1024;  // bytes there, KiB elsewhere
+#else
   if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss;
+#endif
   if (WIFSIGNALED(status)) return WCOREDUMP(status) ? -1 : 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }
@@ -169,6 +177,7 @@ TEST(Process, StandardStreams) {
   };
   long shortPeakKiB = 0;
   for (const auto& row : rows) {
+    if (row.stdoutTo == "/dev/full" && access("/dev/full", W_OK) != 0) continue;  // Linux has it
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     const pid_t pid = start([&] {
