@@ -4,21 +4,21 @@
 
 #include <random>
 
-#include "engine/wide.h"
-#include "engine/wide_columns.h"
-#include "engine/wide_div.h"
-#include "engine/wide_mul.h"
+#include "limbs/num.h"
+#include "limbs/columns.h"
+#include "limbs/div.h"
+#include "limbs/mul.h"
 
 namespace {
 
-using engine::wide::Num;
+using limbs::Num;
 
 // A dense value of `digits` digits: every limb random, the top one full.
 void dense(Num& x, int digits, unsigned seed) {
   std::mt19937 rng(seed);
-  x.len = engine::wide::digitLimbs(digits);
-  for (int i = 0; i < x.len; ++i) x.d[i] = static_cast<engine::wide::Limb>(rng() % engine::wide::kBase);
-  engine::wide::keepLow(x, digits);
+  x.len = limbs::digitLimbs(digits);
+  for (int i = 0; i < x.len; ++i) x.d[i] = static_cast<limbs::Limb>(rng() % limbs::kBase);
+  limbs::keepLow(x, digits);
   x.d[x.len - 1] = x.d[x.len - 1] == 0 ? 1 : x.d[x.len - 1];
 }
 
@@ -28,7 +28,7 @@ void Product(benchmark::State& state) {
   dense(a, static_cast<int>(state.range(0)), 1);
   dense(b, static_cast<int>(state.range(0)), 2);
   for (auto _ : state) {
-    engine::wide::product(a, b, c);
+    limbs::product(a, b, c);
     benchmark::DoNotOptimize(c.d[0]);
   }
 }
@@ -36,7 +36,7 @@ void Product(benchmark::State& state) {
 void Square(benchmark::State& state) {
   dense(a, static_cast<int>(state.range(0)), 1);
   for (auto _ : state) {
-    engine::wide::product(a, a, c);
+    limbs::product(a, a, c);
     benchmark::DoNotOptimize(c.d[0]);
   }
 }
@@ -47,7 +47,7 @@ void Quotient(benchmark::State& state) {
   dense(a, digits + digits / 2, 1);
   dense(b, digits, 2);
   for (auto _ : state) {
-    engine::wide::divide(a, b, q);
+    limbs::divide(a, b, q);
     benchmark::DoNotOptimize(q.d[0]);
   }
 }
@@ -55,14 +55,14 @@ void Quotient(benchmark::State& state) {
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
 // 2 AVX2, 3 AVX-512).
 void Kernel(benchmark::State& state) {
-  engine::wide::useKernel(static_cast<engine::wide::Kernel>(state.range(0)));
+  limbs::useKernel(static_cast<limbs::Kernel>(state.range(0)));
   dense(a, 10000, 1);
   dense(b, 10000, 2);
   for (auto _ : state) {
-    engine::wide::product(a, b, c);
+    limbs::product(a, b, c);
     benchmark::DoNotOptimize(c.d[0]);
   }
-  engine::wide::useKernel(engine::wide::bestKernel());
+  limbs::useKernel(limbs::bestKernel());
 }
 
 }  // namespace
@@ -70,5 +70,5 @@ void Kernel(benchmark::State& state) {
 BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(6000)->Arg(8000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Quotient)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(engine::wide::bestKernel()))->Unit(benchmark::kMicrosecond);
+BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(limbs::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -13,8 +13,9 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
-#include "engine/wide.h"
-#include "engine/wide_div.h"
+#include "engine/pack.h"
+#include "limbs/num.h"
+#include "limbs/div.h"
 
 namespace {
 
@@ -138,7 +139,7 @@ void checkProduct() {
 }
 
 // The decimal digits of a wide number.
-std::string digitsOf(const engine::wide::Num& x) {
+std::string digitsOf(const limbs::Num& x) {
   std::string s;
   for (int i = x.len - 1; i >= 0; --i) {
     const std::string limb = std::to_string(x.d[i]);
@@ -152,10 +153,10 @@ std::string digitsOf(const engine::wide::Num& x) {
 void checkQuotient() {
   const int p = engine::precision, f = p - engine::decpoint;
   const std::string a = reg(engine::rDivA), b = reg(engine::rDivB);
-  static engine::wide::Num wa, wb, wq;
-  engine::wide::pack(engine::rDivA, p, wa);
-  engine::wide::pack(engine::rDivB, p, wb);
-  engine::wide::shiftUp(wa, f);
+  static limbs::Num wa, wb, wq;
+  engine::pack(engine::rDivA, p, wa);
+  engine::pack(engine::rDivB, p, wb);
+  limbs::shiftUp(wa, f);
   const bool divided = engine::div();
   check(divided == (b != "0"), "division by zero refused");
   if (!divided) return;
@@ -164,7 +165,7 @@ void checkQuotient() {
     engine::ref::div();
     check(reg(engine::rDivQuot) == low, "quotient against the plain method");
   }
-  engine::wide::divide(wa, wb, wq);
+  limbs::divide(wa, wb, wq);
   const std::string q = digitsOf(wq);
   check(keepLow(q, p + 1) == low, "quotient wrapped into the register");
   const Big scaled = fromDigits(shiftUp(a, f)), divisor = fromDigits(b), product = times(fromDigits(q), divisor);

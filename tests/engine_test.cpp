@@ -8,7 +8,7 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
-#include "engine/wide.h"
+#include "limbs/num.h"
 #include "support.h"
 
 using namespace engine;
@@ -86,7 +86,7 @@ TEST(Registers, EveryPairAtPrecisionsZeroToTwo) {
 // Limb vectors: a sum that lands exactly on the base carries, inside and out of the top,
 // and subtracting the addend again borrows the same way back.
 TEST(Limbs, CarriesAndBorrows) {
-  using wide::Limb;
+  using limbs::Limb;
   const struct {
     std::vector<Limb> r, a, sum;
     Limb carry;
@@ -101,9 +101,9 @@ TEST(Limbs, CarriesAndBorrows) {
   for (const auto& row : rows) {
     std::vector<Limb> r = row.r;
     const int rn = static_cast<int>(r.size()), an = static_cast<int>(row.a.size());
-    EXPECT_EQ(wide::addTo(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " + " << row.a[0];
+    EXPECT_EQ(limbs::addTo(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " + " << row.a[0];
     EXPECT_EQ(r, row.sum) << row.r[0] << " + " << row.a[0];
-    EXPECT_EQ(wide::subFrom(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " - " << row.a[0];
+    EXPECT_EQ(limbs::subFrom(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " - " << row.a[0];
     EXPECT_EQ(r, row.r) << row.r[0] << " - " << row.a[0];
   }
 }

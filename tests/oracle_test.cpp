@@ -10,9 +10,10 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
-#include "engine/wide.h"
-#include "engine/wide_columns.h"
-#include "engine/wide_pow.h"
+#include "engine/pack.h"
+#include "limbs/num.h"
+#include "limbs/columns.h"
+#include "limbs/pow.h"
 #include "support.h"
 
 using namespace engine;
@@ -88,11 +89,11 @@ void run(Case& c) {
   const int out = mul ? rMulProd : rDivQuot;
   setReg(mul ? rMulA : rDivA, c.a), setReg(mul ? rMulB : rDivB, c.b);
   if (mul ? (engine::mul(), true) : engine::div()) c.fast = regText(out);
-  for (int k = 0; mul && k < static_cast<int>(wide::bestKernel()); ++k) {
-    wide::useKernel(static_cast<wide::Kernel>(k));
+  for (int k = 0; mul && k < static_cast<int>(limbs::bestKernel()); ++k) {
+    limbs::useKernel(static_cast<limbs::Kernel>(k));
     engine::mul();
     EXPECT_EQ(regText(out), c.fast) << c.a << '*' << c.b << " with kernel " << k;
-    wide::useKernel(wide::bestKernel());
+    limbs::useKernel(limbs::bestKernel());
   }
   if (c.fast.empty() || c.p > (mul ? 3600 : 2001)) return;
   mul ? ref::mul() : (void)ref::div();
@@ -141,14 +142,14 @@ std::string chain(const Case& c) {
 // The exact power again from two-limb mantissas, which must grow until the bound settles.
 std::string fromTwoLimbs(const Case& c) {
   engine::setPrecision(c.p);
-  static wide::Num x, power, out;
+  static limbs::Num x, power, out;
   char bits[16];
   int count = 0;
   for (int e = std::stoi(c.b); e > 0; e /= 2) bits[++count] = static_cast<char>('0' + e % 2);
-  setReg(rExpBase, c.a), setReg(rExpPow, c.b), wide::pack(rExpBase, c.p, x), wide::pack(rExpPow, c.p, power);
-  wide::shiftDown(power, c.p - c.p / 2);
-  if (wide::exactPower(x, c.p - c.p / 2, c.p / 2 + 1, power, bits, count, out, 2) != wide::PowerSize::fits) out.len = 0;
-  wide::unpack(out, 0, c.p);
+  setReg(rExpBase, c.a), setReg(rExpPow, c.b), pack(rExpBase, c.p, x), pack(rExpPow, c.p, power);
+  limbs::shiftDown(power, c.p - c.p / 2);
+  if (limbs::exactPower(x, c.p - c.p / 2, c.p / 2 + 1, power, bits, count, out, 2) != limbs::PowerSize::fits) out.len = 0;
+  unpack(out, 0, c.p);
   return regText(0);
 }
 

@@ -3,9 +3,10 @@
 
 #include "engine/ops.h"
 #include "engine/store.h"
-#include "engine/wide.h"
-#include "engine/wide_mul.h"
-#include "engine/wide_pow.h"
+#include "engine/pack.h"
+#include "limbs/num.h"
+#include "limbs/mul.h"
+#include "limbs/pow.h"
 
 namespace engine {
 
@@ -13,40 +14,40 @@ namespace {
 
 // n := the exponent's integer part; its bits, lowest first, as '0'/'1' flags from index 1.
 // Returns how many there are (0 for an exponent below 1). 10^5000 < 2^16610.
-int exponentBits(wide::Num& n, char* flags) {
-  static wide::Num e;
-  wide::pack(rExpPow, precision, n);
-  wide::shiftDown(n, precision - decpoint);
+int exponentBits(limbs::Num& n, char* flags) {
+  static limbs::Num e;
+  pack(rExpPow, precision, n);
+  limbs::shiftDown(n, precision - decpoint);
   e = n;
   int count = 0;
-  while (e.len > 0) flags[++count] = static_cast<char>('0' + wide::halve(e));
+  while (e.len > 0) flags[++count] = static_cast<char>('0' + limbs::halve(e));
   return count;
 }
 
 // The step-by-step power, each step exactly the truncating mul(): result := result·square
 // where a bit is set, square := square² up to the top bit. A square that reaches 0 stays
 // 0, and the top bit is always set, so the result is 0.
-void chain(const wide::Num& base, const char* flags, int count) {
-  static wide::Num store[3];
-  wide::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
+void chain(const limbs::Num& base, const char* flags, int count) {
+  static limbs::Num store[3];
+  limbs::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
   const int f = precision - decpoint;
-  wide::setPow10(*result, f);
-  wide::keepLow(*result, precision + 1);
+  limbs::setPow10(*result, f);
+  limbs::keepLow(*result, precision + 1);
   *square = base;
   for (int k = 1; k <= count; ++k) {
     if (flags[k] == '1') {
-      wide::mulFixed(*result, *square, *next, f, precision + 1);
+      limbs::mulFixed(*result, *square, *next, f, precision + 1);
       std::swap(result, next);
     }
     if (k == count) break;
-    wide::mulFixed(*square, *square, *next, f, precision + 1);
+    limbs::mulFixed(*square, *square, *next, f, precision + 1);
     std::swap(square, next);
     if (square->len == 0) {
       result->len = 0;
       break;
     }
   }
-  wide::unpack(*result, rExpResult, precision);
+  unpack(*result, rExpResult, precision);
 }
 
 }  // namespace
@@ -56,16 +57,16 @@ void chain(const wide::Num& base, const char* flags, int count) {
 // fits the integer digits, 0 when it is certainly below 10^−(f+2), and the chain otherwise.
 void exp() {
   char flags[40000];
-  static wide::Num power, base, exact;
+  static limbs::Num power, base, exact;
   const int count = exponentBits(power, flags);
   const int f = precision - decpoint, intDigits = decpoint + 1;
-  wide::pack(rExpBase, precision, base);
+  pack(rExpBase, precision, base);
   const signed char* fraction = n + rExpBase + decpoint + 1;
   if (count > 0 && std::any_of(fraction, fraction + f, [](signed char c) { return c != 0; })) {
-    switch (wide::exactPower(base, f, intDigits, power, flags, count, exact)) {
-      case wide::PowerSize::zero: return zero(rExpResult);
-      case wide::PowerSize::fits: return wide::unpack(exact, rExpResult, precision);
-      case wide::PowerSize::overflows: break;
+    switch (limbs::exactPower(base, f, intDigits, power, flags, count, exact)) {
+      case limbs::PowerSize::zero: return zero(rExpResult);
+      case limbs::PowerSize::fits: return unpack(exact, rExpResult, precision);
+      case limbs::PowerSize::overflows: break;
     }
   }
   chain(base, flags, count);

@@ -1,18 +1,19 @@
 #include "engine/ops.h"
 #include "engine/store.h"
-#include "engine/wide.h"
-#include "engine/wide_mul.h"
+#include "engine/pack.h"
+#include "limbs/num.h"
+#include "limbs/mul.h"
 
 namespace engine {
 
-static_assert(wide::digitLimbs(kRegCells) <= wide::kMaxOperand, "a register value is one operand");
+static_assert(limbs::digitLimbs(kRegCells) <= limbs::kMaxOperand, "a register value is one operand");
 
 void mul() {
-  static wide::Num a, b, p;
-  wide::pack(rMulA, precision, a);
-  wide::pack(rMulB, precision, b);
-  wide::mulFixed(a, b, p, precision - decpoint, precision + 1);
-  wide::unpack(p, rMulProd, precision);
+  static limbs::Num a, b, p;
+  pack(rMulA, precision, a);
+  pack(rMulB, precision, b);
+  limbs::mulFixed(a, b, p, precision - decpoint, precision + 1);
+  unpack(p, rMulProd, precision);
 }
 
 }  // namespace engine

@@ -1,10 +1,10 @@
-#include "engine/cpu.h"
+#include "limbs/cpu.h"
 
 #if ZANTORIX_SSE2 && defined(_MSC_VER)
 #include <intrin.h>
 #endif
 
-namespace engine::wide::cpu {
+namespace limbs::cpu {
 
 #if ZANTORIX_SSE2 && defined(_MSC_VER)
 // CPUID says what the processor has; XGETBV whether the system saves the YMM (bits 1-2) and
@@ -37,4 +37,4 @@ Kernel widestVector() { return Kernel::sse2; }
 Kernel widestVector() { return Kernel::plain; }
 #endif
 
-}  // namespace engine::wide::cpu
+}  // namespace limbs::cpu

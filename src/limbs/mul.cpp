@@ -1,14 +1,14 @@
 // Products and squares. Short operands: schoolbook column sums in 64 bits, one carry
 // pass. Long ones: Karatsuba on halves, a0·b0, a1·b1 and |a0 − a1|·|b0 − b1|, so every
 // intermediate stays a non-negative number of normalised limbs.
-#include "engine/wide_mul.h"
+#include "limbs/mul.h"
 
 #include <algorithm>
 #include <cassert>
 
-#include "engine/wide_columns.h"
+#include "limbs/columns.h"
 
-namespace engine::wide {
+namespace limbs {
 
 namespace {
 
@@ -197,4 +197,4 @@ void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
   shiftDown(out, f);
 }
 
-}  // namespace engine::wide
+}  // namespace limbs

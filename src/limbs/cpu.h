@@ -2,7 +2,7 @@
 // the compiler targets, never by the machine's name) and which of them this CPU runs.
 #pragma once
 
-#include "engine/wide_columns.h"
+#include "limbs/columns.h"
 
 // SSE2 is part of every x86-64 processor: the baseline kernel there, built into every binary.
 #if defined(__x86_64__) || defined(_M_X64) || defined(_M_AMD64)
@@ -19,10 +19,10 @@
 #define ZANTORIX_AVX_KERNELS 0
 #endif
 
-namespace engine::wide::cpu {
+namespace limbs::cpu {
 
 // widestVector: the widest kernel the processor runs and the system saves the registers
 // of: avx512 (with its DQ extension), avx2, sse2 on x86-64; plain elsewhere.
 Kernel widestVector();
 
-}  // namespace engine::wide::cpu
+}  // namespace limbs::cpu

@@ -2,9 +2,9 @@
 // to f fractional digits, for every power below 10^intDigits.
 #pragma once
 
-#include "engine/wide.h"
+#include "limbs/num.h"
 
-namespace engine::wide {
+namespace limbs {
 
 enum class PowerSize { zero, fits, overflows };
 
@@ -18,4 +18,4 @@ enum class PowerSize { zero, fits, overflows };
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
                      int startLimbs = 0);
 
-}  // namespace engine::wide
+}  // namespace limbs

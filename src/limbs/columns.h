@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "engine/wide.h"
+#include "limbs/num.h"
 
-namespace engine::wide {
+namespace limbs {
 
 // Extra column sums past an + bn that addColumns may touch (each gains 0).
 constexpr int kColumnSlack = 16;
@@ -35,4 +35,4 @@ enum class Kernel { plain, sse2, avx2, avx512 };
 Kernel bestKernel();
 Kernel useKernel(Kernel k);
 
-}  // namespace engine::wide
+}  // namespace limbs

@@ -1,43 +1,17 @@
-// Limb layout and conversion: registers to limbs and back, decimal shifts and cuts,
-// and the carrying additions the products and quotients share.
-#include "engine/wide.h"
+// Limb layout: decimal shifts and cuts, and the carrying additions the products and
+// quotients share.
+#include "limbs/num.h"
 
 #include <algorithm>
 
-#include "engine/store.h"
 
-namespace engine::wide {
+namespace limbs {
 
 namespace {
 
 constexpr Limb kPow10[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 }  // namespace
-
-// Limb i holds the digits of weight 10^(8i)..10^(8i+7): cells p-8i-7..p-8i.
-void pack(int r, int p, Num& x) {
-  const signed char* c = n + r;
-  x.len = digitLimbs(p + 1);
-  for (int i = 0; i < x.len; ++i) {
-    Limb v = 0;
-    for (int k = std::max(0, p - kLimbDigits * i - (kLimbDigits - 1)); k <= p - kLimbDigits * i; ++k) {
-      v = v * 10 + static_cast<Limb>(c[k]);
-    }
-    x.d[i] = v;
-  }
-  trim(x);
-}
-
-void unpack(const Num& x, int r, int p) {
-  signed char* c = n + r;
-  for (int i = 0; kLimbDigits * i <= p; ++i) {
-    Limb v = i < x.len ? x.d[i] : 0;
-    for (int k = p - kLimbDigits * i; k >= 0 && k > p - kLimbDigits * (i + 1); --k) {
-      c[k] = static_cast<signed char>(v % 10);
-      v /= 10;
-    }
-  }
-}
 
 void trim(Num& x) {
   while (x.len > 0 && x.d[x.len - 1] == 0) --x.len;
@@ -159,4 +133,4 @@ Limb subFrom(Limb* r, int rn, const Limb* a, int an) {
   return b;
 }
 
-}  // namespace engine::wide
+}  // namespace limbs

@@ -1,11 +1,11 @@
 // Wide integers: eight decimal digits per 32-bit limb, least significant limb first.
-// This layer is plain integer arithmetic: every length, shift and cut is an argument.
-// pack and unpack are the only routines here that know the digit store.
+// This layer is plain integer arithmetic: every length, shift and cut is an argument; it
+// knows nothing of registers (engine/pack.h converts).
 #pragma once
 
 #include <cstdint>
 
-namespace engine::wide {
+namespace limbs {
 
 using Limb = std::uint32_t;
 constexpr Limb kBase = 100000000;
@@ -35,11 +35,6 @@ struct Num {
 // digitLimbs: the limbs that hold k digits, ceil(k / 8).
 constexpr int digitLimbs(int k) { return (k + kLimbDigits - 1) / kLimbDigits; }
 
-// pack: x := the integer held in cells 0..p of register r (cell p is the units digit).
-void pack(int r, int p, Num& x);
-// unpack: cells 0..p of register r := x mod 10^(p+1).
-void unpack(const Num& x, int r, int p);
-
 // trim: drops zero limbs at the top.
 void trim(Num& x);
 // setPow10: x := 10^k, for 10^k below kBase^kMaxLimbs.
@@ -66,4 +61,4 @@ int halve(Num& x);
 Limb addTo(Limb* r, int rn, const Limb* a, int an);
 Limb subFrom(Limb* r, int rn, const Limb* a, int an);
 
-}  // namespace engine::wide
+}  // namespace limbs

@@ -1,11 +1,11 @@
 // Long division: Knuth's Algorithm D in base 10^8. Both operands are first multiplied by
 // s so that the divisor's top limb is at least kBase / 2; the quotient-limb estimate from
 // the top two limbs is then at most two above the true limb, and one add-back fixes the rest.
-#include "engine/wide_div.h"
+#include "limbs/div.h"
 
 #include <cassert>
 
-namespace engine::wide {
+namespace limbs {
 
 namespace {
 
@@ -70,4 +70,4 @@ void divide(const Num& u, const Num& v, Num& q) {
   trim(q);
 }
 
-}  // namespace engine::wide
+}  // namespace limbs

@@ -5,15 +5,15 @@
 // and x^n < c·(1 + 2ρ(n)) < c + 6n·ε·c. When the digits of c past the last kept one are not
 // all nines as far as that margin reaches, every kept digit of c is a digit of x^n; else
 // the mantissas grow and the power runs again.
-#include "engine/wide_pow.h"
+#include "limbs/pow.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "engine/wide_mul.h"
+#include "limbs/mul.h"
 
-namespace engine::wide {
+namespace limbs {
 
 namespace {
 
@@ -154,4 +154,4 @@ PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const cha
   }
 }
 
-}  // namespace engine::wide
+}  // namespace limbs

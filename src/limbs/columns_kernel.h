@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
-#include "engine/wide.h"
+#include "limbs/num.h"
 
-namespace engine::wide::kernel {
+namespace limbs::kernel {
 
 // Rows of b taken per pass over the planes.
 constexpr int kRowGroup = 8;
@@ -60,4 +60,4 @@ inline bool carrySpan(Limb* r, const std::int32_t* v, int len) {
   return off != 0;
 }
 
-}  // namespace engine::wide::kernel
+}  // namespace limbs::kernel

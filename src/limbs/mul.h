@@ -2,9 +2,9 @@
 // Karatsuba above it. All scratch is static; nothing is allocated.
 #pragma once
 
-#include "engine/wide.h"
+#include "limbs/num.h"
 
-namespace engine::wide {
+namespace limbs {
 
 // Below these operand lengths (limbs) products and squares are formed by schoolbook
 // column sums; from them on by Karatsuba. Measured on the project's machine: bench/README.md.
@@ -18,4 +18,4 @@ void product(const Num& a, const Num& b, Num& out);
 // fractional digits, truncated (never rounded) and wrapped. out must not alias a or b.
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep);
 
-}  // namespace engine::wide
+}  // namespace limbs

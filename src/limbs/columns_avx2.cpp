@@ -1,9 +1,9 @@
 // The column-sum kernel for AVX2 (four lanes); this file alone is compiled with -mavx2.
 #include <immintrin.h>
 
-#include "engine/wide_columns_kernel.h"
+#include "limbs/columns_kernel.h"
 
-namespace engine::wide::kernel {
+namespace limbs::kernel {
 
 namespace {
 
@@ -25,4 +25,4 @@ void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const
 
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx2>(r, v, len); }
 
-}  // namespace engine::wide::kernel
+}  // namespace limbs::kernel

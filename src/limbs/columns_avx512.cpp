@@ -2,9 +2,9 @@
 // -mavx512f -mavx512dq.
 #include <immintrin.h>
 
-#include "engine/wide_columns_kernel.h"
+#include "limbs/columns_kernel.h"
 
-namespace engine::wide::kernel {
+namespace limbs::kernel {
 
 namespace {
 
@@ -61,4 +61,4 @@ void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v) {
   }
 }
 
-}  // namespace engine::wide::kernel
+}  // namespace limbs::kernel

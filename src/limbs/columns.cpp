@@ -2,16 +2,16 @@
 // at a time by the other, held as eight widened copies shifted one lane apart (planes), so
 // that every vector load is aligned; a square's cross products use the same kernel, each
 // group of eight rows from its own lane with the pairs on and below the diagonal cleared.
-#include "engine/wide_columns.h"
+#include "limbs/columns.h"
 
-#include "engine/cpu.h"
+#include "limbs/cpu.h"
 #if ZANTORIX_SSE2
 #include <emmintrin.h>
 #endif
 
-#include "engine/wide_columns_kernel.h"
+#include "limbs/columns_kernel.h"
 
-namespace engine::wide {
+namespace limbs {
 
 namespace kernel {
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
@@ -173,4 +173,4 @@ void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
   }
 }
 
-}  // namespace engine::wide
+}  // namespace limbs
