@@ -52,6 +52,17 @@ void Quotient(benchmark::State& state) {
   }
 }
 
+// The same by long division alone, the method divide replaces for long quotients.
+void LongQuotient(benchmark::State& state) {
+  const int digits = static_cast<int>(state.range(0));
+  dense(a, digits + digits / 2, 1);
+  dense(b, digits, 2);
+  for (auto _ : state) {
+    limbs::longDivide(a, b, q);
+    benchmark::DoNotOptimize(q.d[0]);
+  }
+}
+
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
 // 2 AVX2, 3 AVX-512).
 void Kernel(benchmark::State& state) {
@@ -69,6 +80,7 @@ void Kernel(benchmark::State& state) {
 
 BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(6000)->Arg(8000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Quotient)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Quotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(limbs::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

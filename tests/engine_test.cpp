@@ -8,6 +8,8 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
+#include "limbs/div.h"
+#include "limbs/mul.h"
 #include "limbs/num.h"
 #include "support.h"
 
@@ -106,4 +108,41 @@ TEST(Limbs, CarriesAndBorrows) {
     EXPECT_EQ(limbs::subFrom(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " - " << row.a[0];
     EXPECT_EQ(r, row.r) << row.r[0] << " - " << row.a[0];
   }
+}
+
+// Quotients by halves against long division, and q·v <= u < (q+1)·v, for lengths around
+// the thresholds and limbs that push the estimates to their corrections: dense, all
+// 99999999, runs of 99999999 and 0, and a divisor's low limbs all zero.
+TEST(Limbs, QuotientsByHalves) {
+  static limbs::Num u, v, q, ref, low, high;
+  unsigned seed = 16;
+  auto fill = [&](limbs::Num& x, int len, int pattern) {
+    x.len = len;
+    for (int i = 0; i < len; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      const limbs::Limb dense = (seed >> 4) % limbs::kBase;
+      const limbs::Limb runs = (i / 7) % 2 == 0 ? limbs::kBase - 1 : 0;
+      x.d[i] = pattern == 0 ? dense : pattern == 1 ? limbs::kBase - 1 : pattern == 2 ? runs : i < len / 2 ? 0 : dense;
+    }
+    x.d[len - 1] = x.d[len - 1] == 0 ? 1 : x.d[len - 1];
+  };
+  int checked = 0;
+  for (int vn : {2, 19, 20, 21, 39, 40, 41, 64, 101, 627, 1250}) {
+    for (int extra : {0, 1, 3, 4, 19, 20, 21, 40, 41, 100, 626, 1300}) {
+      if (vn + extra >= limbs::kMaxLimbs - 1) continue;
+      for (int pattern = 0; pattern < 4; ++pattern) {
+        fill(v, vn, pattern), fill(u, vn + extra, (pattern + 1) % 4);
+        limbs::divide(u, v, q);
+        limbs::longDivide(u, v, ref);
+        ASSERT_EQ(limbs::compare(q, ref), 0) << u.len << " / " << v.len << " pattern " << pattern;
+        limbs::product(q, v, low);
+        high = low;  // (q + 1)·v
+        for (high.d[high.len++] = 0; high.len <= v.len; ++high.len) high.d[high.len] = 0;
+        limbs::addTo(high.d, high.len, v.d, v.len), limbs::trim(high);
+        ASSERT_TRUE(limbs::compare(low, u) <= 0 && limbs::compare(u, high) < 0) << u.len << " / " << v.len;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GT(checked, 400);
 }

@@ -1,9 +1,14 @@
-// Long division: Knuth's Algorithm D in base 10^8. Both operands are first multiplied by
-// s so that the divisor's top limb is at least kBase / 2; the quotient-limb estimate from
-// the top two limbs is then at most two above the true limb, and one add-back fixes the rest.
+// Quotients. Long division is Knuth's Algorithm D in base 10^8: both operands are first
+// multiplied by s so that the divisor's top limb is at least kBase / 2; the quotient-limb
+// estimate from the top two limbs is then at most two above the true limb, and one add-back
+// fixes the rest. Its cost is the product of the quotient's and the divisor's lengths, at
+// scalar speed; divide and conquer moves nearly all of that work into products.
 #include "limbs/div.h"
 
+#include <algorithm>
 #include <cassert>
+
+#include "limbs/mul.h"
 
 namespace limbs {
 
@@ -42,7 +47,7 @@ bool subtractMultiple(Limb* un, const Limb* vn, int nv, std::uint64_t qhat) {
 
 }  // namespace
 
-void divide(const Num& u, const Num& v, Num& q) {
+void longDivide(const Num& u, const Num& v, Num& q) {
   assert(v.len > 0 && u.len < kMaxLimbs);
   if (v.len == 1) return divideSmall(u, v.d[0], q);
   if (u.len < v.len) {
@@ -68,6 +73,121 @@ void divide(const Num& u, const Num& v, Num& q) {
   }
   q.len = m + 1;
   trim(q);
+}
+
+namespace {
+
+// Scratch of one level of the recursion. The quotient halves every second level, so 2·13
+// levels reach a one-limb quotient from kMaxLimbs; the rest is margin.
+struct Frame {
+  Num top, divisorTop, high, rest, product;
+};
+constexpr int kLevels = 32;
+Frame frames[kLevels];
+
+// out := floor(x / kBase^s).
+void dropLow(const Num& x, int s, Num& out) {
+  out.len = std::max(0, x.len - s);
+  std::copy(x.d + s, x.d + s + out.len, out.d);
+}
+
+// out := x mod kBase^s.
+void keepLowLimbs(const Num& x, int s, Num& out) {
+  out.len = std::min(x.len, s);
+  std::copy(x.d, x.d + out.len, out.d);
+  trim(out);
+}
+
+// rest := rest · kBase^s + (x mod kBase^s).
+void join(Num& rest, int s, const Num& x) {
+  const int low = std::min(s, x.len);
+  if (rest.len > 0) {
+    std::copy_backward(rest.d, rest.d + rest.len, rest.d + rest.len + s);
+    rest.len += s;
+  } else {
+    rest.len = low;
+  }
+  std::fill(rest.d + low, rest.d + s, Limb{0});
+  std::copy(x.d, x.d + low, rest.d);
+  trim(rest);
+}
+
+// x := x + y.
+void add(Num& x, const Num& y) {
+  if (x.len < y.len) std::fill(x.d + x.len, x.d + y.len, Limb{0}), x.len = y.len;
+  if (addTo(x.d, x.len, y.d, y.len) != 0) x.d[x.len++] = 1;
+}
+
+// x := x − y for y <= x.
+void subtract(Num& x, const Num& y) {
+  subFrom(x.d, x.len, y.d, y.len);
+  trim(x);
+}
+
+void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level);
+
+// q := floor(x / y) and r := x − q·y, from the top m + 2 limbs of y (m + 1 bounding the
+// quotient's length): their quotient q' is q or q + 1, and with their remainder r',
+// x − q'·y = r'·kBase^s + (x mod kBase^s) − q'·(y mod kBase^s) for the s limbs dropped;
+// below zero, q' was one too high and y is added back.
+void fromDivisorTop(const Num& x, const Num& y, Num& q, Num* r, int level) {
+  Frame& f = frames[level];
+  const int s = y.len - (x.len - y.len + 2);
+  dropLow(x, s, f.top);
+  dropLow(y, s, f.divisorTop);
+  quotientAndRest(f.top, f.divisorTop, q, &f.rest, level + 1);
+  keepLowLimbs(y, s, f.divisorTop);
+  product(q, f.divisorTop, f.product);
+  join(f.rest, s, x);
+  if (compare(f.rest, f.product) < 0) {
+    const Limb one = 1;
+    subFrom(q.d, q.len, &one, 1), trim(q);
+    add(f.rest, y);
+  }
+  if (r != nullptr) *r = f.rest, subtract(*r, f.product);
+}
+
+// q := floor(x / y) as two halves: the high one from x without its low h limbs, the low one
+// from what that leaves (below y·kBase^h, so the low half is below kBase^h). r := the rest.
+void byHalves(const Num& x, const Num& y, Num& q, Num* r, int level) {
+  Frame& f = frames[level];
+  const int h = (x.len - y.len + 1) / 2;
+  dropLow(x, h, f.top);
+  quotientAndRest(f.top, y, f.high, &f.rest, level + 1);
+  join(f.rest, h, x);
+  quotientAndRest(f.rest, y, q, r, level + 1);
+  std::fill(q.d + q.len, q.d + h, Limb{0});
+  std::copy(f.high.d, f.high.d + f.high.len, q.d + h);
+  q.len = f.high.len > 0 ? h + f.high.len : q.len;
+}
+
+// q := floor(x / y) and, when r is given, r := x − q·y, for y of two limbs or more.
+// q and r alias neither x nor y.
+void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level) {
+  assert(level < kLevels && y.len >= 2);
+  const int m = x.len - y.len;  // the quotient has at most m + 1 limbs
+  if (m < 0) {
+    q.len = 0;
+    if (r != nullptr) *r = x;
+    return;
+  }
+  if (y.len > m + 3 && y.len >= kDivideMin) return fromDivisorTop(x, y, q, r, level);
+  // Halving pays where the halves' divisors can be cut short: not for a short divisor under
+  // a long quotient, whose long division costs no more than its halves would.
+  if (m < kDivideMin || y.len < kDivideMin || (y.len < 2 * kDivideMin && m >= 2 * y.len)) {
+    longDivide(x, y, q);
+    if (r != nullptr) product(q, y, frames[level].product), *r = x, subtract(*r, frames[level].product);
+    return;
+  }
+  byHalves(x, y, q, r, level);
+}
+
+}  // namespace
+
+void divide(const Num& u, const Num& v, Num& q) {
+  assert(v.len > 0 && u.len < kMaxLimbs);
+  if (v.len == 1) return longDivide(u, v, q);
+  quotientAndRest(u, v, q, nullptr, 0);
 }
 
 }  // namespace limbs
