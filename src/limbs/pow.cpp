@@ -1,14 +1,19 @@
-// Exact powers. x^n runs square-and-multiply on mantissas of K limbs (value m·B^e), each
-// product truncated to its top K limbs: a relative loss below ε = B^−(K−1) per product.
-// With ρ(k) the loss bound of the computed x^k: ρ(1) <= ε (x itself cut), a square gives
-// 2ρ + ε and a product ρ + ρ' + ε, so ρ(n) <= (3n − 1)·ε. The computed c is a lower bound
-// and x^n < c·(1 + 2ρ(n)) < c + 6n·ε·c. When the digits of c past the last kept one are not
-// all nines as far as that margin reaches, every kept digit of c is a digit of x^n; else
-// the mantissas grow and the power runs again.
+// Exact powers. x^n runs left to right over the exponent's bits with sliding windows (odd
+// powers of x from a table), on mantissas of K limbs (value m·B^e), each operand and product
+// truncated to its top K limbs: every value computed is a lower bound c = T·(1 − η) of its
+// true value T. A cut that drops anything but zeros adds at most ε = B^−(K−1) to η; a square
+// gives η <= 2η + ε and a product η <= η + η' + ε, and the bound is carried along as the
+// power runs. A loss made early is doubled by every square after it, so each step's K is
+// chosen for the squares that remain: long at the top bits, short at the last ones.
+// Then x^n < c·(1 + 2η): when the digits of c past the last kept one are not all nines as
+// far as that margin reaches, every kept digit of c is a digit of x^n; else the target
+// grows and the power runs again. Where K reaches its cap, the power is formed exactly from
+// integers when it fits.
 #include "limbs/pow.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "limbs/mul.h"
@@ -68,89 +73,185 @@ std::pair<int, Approx> logOfPower(const Num& X, int f, const Num& n) {
   return {log10x > 0 ? 1 : -1, normalised(l.m * nn.m, l.e + nn.e)};
 }
 
-// x := its top k limbs, e counting the dropped ones; exact stays true while only zeros go.
-void cut(Num& x, long long& e, int k, bool& exact) {
-  const int drop = x.len - k;
+// A truncated power: m·B^e, a lower bound of its true value, with its relative loss η
+// below 10^logLoss (−infinity: exact).
+struct Value {
+  Num m;
+  long long e = 0;
+  double logLoss = -std::numeric_limits<double>::infinity();
+};
+
+// log10(10^a + 10^b), rounded up a little: the bounds only ever grow.
+double logSum(double a, double b) {
+  if (a < b) std::swap(a, b);
+  if (b == -std::numeric_limits<double>::infinity()) return a;
+  return a + std::log10(1 + std::pow(10.0, b - a)) + 1e-9;
+}
+
+// v := its top k limbs; a cut that drops more than zeros adds B^−(k−1) to its loss.
+void cut(Value& v, int k) {
+  const int drop = v.m.len - k;
   if (drop <= 0) return;
-  exact = exact && lowZeroLimbs(x) >= drop;
-  std::copy(x.d + drop, x.d + x.len, x.d);
-  x.len = k;
-  e += drop;
+  if (lowZeroLimbs(v.m) < drop) v.logLoss = logSum(v.logLoss, -8.0 * (k - 1));
+  std::copy(v.m.d + drop, v.m.d + v.m.len, v.m.d);
+  v.m.len = k;
+  v.e += drop;
+}
+
+// out := a · b cut to k limbs (a, b cut first), with the loss bound of the product.
+void multiply(Value& a, Value& b, Value& out, int k) {
+  cut(a, k), cut(b, k);
+  product(a.m, b.m, out.m);
+  out.e = a.e + b.e;
+  out.logLoss = logSum(a.logLoss, b.logLoss);
+  cut(out, k);
+}
+
+// out := a² cut to k limbs: the loss doubles.
+void square(Value& a, Value& out, int k) {
+  cut(a, k);
+  product(a.m, a.m, out.m);
+  out.e = 2 * a.e;
+  out.logLoss = a.logLoss + std::log10(2.0) + 1e-9;
+  cut(out, k);
 }
 
 // The integer digits of m·B^e (at most 0 below 1).
-long long integerDigits(const Num& m, long long e) { return digits(m) + 8 * e; }
+long long integerDigits(const Value& v) { return digits(v.m) + 8 * v.e; }
 
 enum class Run { settled, unsettled, overflows };
 
-// out := floor(c·10^f) for the lower bound c of x^n on mantissas of k limbs; settled when
-// every digit of out is a digit of x^n (see the top of the file), h being the error margin
-// in digits.
-Run powerOnMantissas(const Num& X, int f, int intDigits, const char* bits, int count, int k, int h, Num& out) {
-  static Num store[3], tail, nines;
-  Num *r = &store[0], *s = &store[1], *next = &store[2];
-  bool exact = true;
-  long long er = 0, es = -digitLimbs(f);
-  *s = X;
-  shiftUp(*s, 8 * digitLimbs(f) - f);
-  cut(*s, es, k, exact);
-  r->len = 1, r->d[0] = 1;
-  for (int bit = 1; bit <= count; ++bit) {
-    if (bits[bit] == '1') {
-      product(*r, *s, *next);
-      er += es;
-      cut(*next, er, k, exact);
-      std::swap(r, next);
-      if (integerDigits(*r, er) > intDigits) return Run::overflows;
-    }
-    if (bit == count) break;
-    product(*s, *s, *next);
-    es *= 2;
-    cut(*next, es, k, exact);
-    std::swap(s, next);
-    if (integerDigits(*s, es) > intDigits) return Run::overflows;
+// The window width for an exponent of `count` bits: a table of 2^(w−1) odd powers saves
+// about count·(1/2 − 1/(w+1)) products.
+int windowFor(int count) { return count < 8 ? 1 : count < 40 ? 3 : count < 600 ? 4 : count < 4000 ? 5 : 6; }
+
+// The steps' plan: K for a step after which `squares` squares remain, so that the losses of
+// all the steps, each doubled by the squares after it, add up to less than 10^−target.
+struct Plan {
+  double target, logSteps;
+  int cap;
+  int limbsFor(int squares) const {
+    const double digitsNeeded = target + logSteps + squares * std::log10(2.0) + 1;
+    return std::clamp(2 + static_cast<int>(digitsNeeded / 8), 2, cap);
   }
-  const long long g = -(8 * er + f);  // digits of the mantissa below 10^−f
-  out = *r;
+};
+
+// out := floor(c·10^f) for the lower bound c of x^n (bits[1..count], lowest first, the top one
+// set); settled when every digit of out is a digit of x^n (see the top of the file).
+Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
+                   bool& capped) {
+  const int w = std::min(windowFor(count), std::max(1, count - 1));
+  static Value table[1 << 5], x2, r, next;
+  capped = false;
+  const auto limbs = [&](int squares) {
+    const int k = plan.limbsFor(squares);
+    capped = capped || k == plan.cap;
+    return k;
+  };
+  // The odd powers x, x^3, ..., x^(2^w − 1), at the precision of their first use.
+  const int kTable = limbs(count - 1);
+  table[0].m = X, table[0].e = -digitLimbs(f), table[0].logLoss = -std::numeric_limits<double>::infinity();
+  shiftUp(table[0].m, 8 * digitLimbs(f) - f);
+  cut(table[0], kTable);
+  if (w > 1) square(table[0], x2, kTable);
+  for (int t = 1; t < (1 << (w - 1)); ++t) {
+    multiply(table[t - 1], x2, table[t], kTable);
+    if (integerDigits(table[t]) > intDigits) return Run::overflows;
+  }
+  bool started = false;
+  for (int i = count; i >= 1;) {
+    if (bits[i] == '0') {
+      square(r, next, limbs(i - 1)), std::swap(r, next);
+      --i;
+      continue;
+    }
+    int j = std::max(1, i - w + 1);
+    while (bits[j] == '0') ++j;
+    int odd = 0;
+    for (int b = i; b >= j; --b) odd = 2 * odd + (bits[b] - '0');
+    for (int b = i; started && b >= j; --b) square(r, next, limbs(b - 1)), std::swap(r, next);
+    if (started) {
+      multiply(r, table[odd / 2], next, limbs(j - 1)), std::swap(r, next);
+    } else {
+      r = table[odd / 2];
+      started = true;
+    }
+    if (integerDigits(r) > intDigits) return Run::overflows;
+    i = j - 1;
+  }
+  const long long g = -(8 * r.e + f);  // digits of the mantissa below 10^−f
+  out = r.m;
+  const bool exact = r.logLoss == -std::numeric_limits<double>::infinity();
   if (g <= 0) {
     shiftUp(out, static_cast<int>(-g));
     return exact ? Run::settled : Run::unsettled;
   }
   shiftDown(out, static_cast<int>(std::min<long long>(g, 8LL * kMaxLimbs)));
   if (exact) return Run::settled;
+  // x^n − c < 2η·c < 10^h units of the mantissa's last digit.
+  const double logError = std::log10(2.0) + r.logLoss + digits(r.m);
+  const long long h = std::max(0LL, static_cast<long long>(std::floor(logError)) + 1);
   if (g <= h + 1) return Run::unsettled;
-  tail = *r;
+  static Num tail, nines;
+  tail = r.m;
   keepLow(tail, static_cast<int>(g));
-  shiftDown(tail, h);
-  setPow10(nines, static_cast<int>(g) - h);
+  shiftDown(tail, static_cast<int>(h));
+  setPow10(nines, static_cast<int>(g - h));
   const Limb one = 1;
   subFrom(nines.d, nines.len, &one, 1);
   trim(nines);
   return compare(tail, nines) == 0 ? Run::unsettled : Run::settled;
 }
 
+// out := floor(X^n / 10^(f·(n−1))) = floor(x^n · 10^f) from integers, without a cut; false
+// when X^n would not fit the products' operands.
+bool powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& out) {
+  if (count > 30) return false;
+  long long n = 0;
+  for (int b = count; b >= 1; --b) n = 2 * n + (bits[b] - '0');
+  if (static_cast<long long>(digits(X)) * n > 8LL * kMaxOperand) return false;
+  static Num s, next;
+  out.len = 1, out.d[0] = 1;
+  s = X;
+  for (int b = 1; b <= count; ++b) {
+    if (bits[b] == '1') product(out, s, next), std::swap(out, next);
+    if (b < count) product(s, s, next), std::swap(s, next);
+  }
+  shiftDown(out, static_cast<int>(std::min<long long>(static_cast<long long>(f) * (n - 1), 8LL * kMaxLimbs)));
+  return true;
+}
+
 }  // namespace
 
-// The logarithm sorts out the powers certainly too small or too large; the mantissas
-// start long enough for the result's digits, the error margin and the checked digits, and
-// grow by half until the bound settles the result.
+// The logarithm sorts out the powers certainly too small or too large; the mantissas are
+// planned for the result's digits and a few more, and the plan grows until the bound settles
+// the result. At the cap on K, the exact integers settle it where they fit. (Past that, an
+// unsettled result needs thousands of nines in x^n right after its last kept digit; its
+// lower bound's digits are given.)
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
-                     int startLimbs) {
+                     int capLimbs) {
+  if (count == 0) return setPow10(out, f), PowerSize::fits;  // x^0 = 1
   const auto [sign, p] = logOfPower(X, f, n);
   if (p.e > 17) return sign > 0 ? PowerSize::overflows : PowerSize::zero;
   const double log10Power = sign * p.m * std::pow(10.0, static_cast<double>(p.e));
   const double margin = 1e-9 * (std::fabs(log10Power) + 1);
   if (log10Power > intDigits + margin) return PowerSize::overflows;
   if (log10Power < -(f + 2) - margin) return PowerSize::zero;
-  const int h = digits(n) + 10;  // 6n·10^8 < 10^h: the error margin in digits
   const double mag = std::clamp(log10Power, -1.0 - f, 1.0 + intDigits);
   const int resultDigits = std::max(0, f + static_cast<int>(std::ceil(mag)) + 1);
-  int k = std::clamp(startLimbs > 0 ? startLimbs : digitLimbs(resultDigits + h + kCheckDigits) + 1, 2, kMaxOperand);
+  const int w = windowFor(count);
+  Plan plan{static_cast<double>(resultDigits + kCheckDigits + 2), std::log10(3.0 * (2 * count + (1 << w) + 2)),
+            std::clamp(capLimbs, 2, kMaxOperand)};
   for (;;) {
-    const Run run = powerOnMantissas(X, f, intDigits, bits, count, k, h, out);
+    bool capped = false;
+    const Run run = powerByWindows(X, f, intDigits, bits, count, plan, out, capped);
     if (run == Run::overflows) return PowerSize::overflows;
-    if (run == Run::settled || k == kMaxOperand) return PowerSize::fits;
-    k = std::min(kMaxOperand, k + std::max(k / 2, 2));
+    if (run == Run::settled) return PowerSize::fits;
+    if (capped) {
+      powerFromIntegers(X, f, bits, count, out);
+      return PowerSize::fits;
+    }
+    plan.target += std::max(8.0 * plan.limbsFor(0) / 2, 16.0);
   }
 }
 

@@ -13,9 +13,9 @@ enum class PowerSize { zero, fits, overflows };
 // is 0 (out untouched); overflows when x^n is at or above 10^intDigits (out untouched);
 // else fits, with out := floor(x^n · 10^f). Logarithms settle nearly every case at once; the
 // rest, and the digits, come from truncated mantissas with a proven error bound, which grow
-// until the bound settles every kept digit. The mantissas start at startLimbs limbs when it
-// is not 0 (the tests start them short to make them grow), else at what the result needs.
+// until the bound settles every kept digit, at most capLimbs limbs long (the tests cap them
+// short to reach what comes after: the power from exact integers).
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
-                     int startLimbs = 0);
+                     int capLimbs = kMaxOperand);
 
 }  // namespace limbs
