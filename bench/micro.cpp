@@ -41,27 +41,19 @@ void Square(benchmark::State& state) {
   }
 }
 
-// A quotient of 1.5·digits digits by `digits` digits, as a register division at full scale.
-void Quotient(benchmark::State& state) {
+// A quotient of 1.5·digits digits by `digits` digits, as a register division at full scale:
+// by divide (Quotient) and by long division alone (LongQuotient), which divide replaces.
+void quotientBy(benchmark::State& state, void (*divide)(const Num&, const Num&, Num&)) {
   const int digits = static_cast<int>(state.range(0));
   dense(a, digits + digits / 2, 1);
   dense(b, digits, 2);
   for (auto _ : state) {
-    limbs::divide(a, b, q);
+    divide(a, b, q);
     benchmark::DoNotOptimize(q.d[0]);
   }
 }
-
-// The same by long division alone, the method divide replaces for long quotients.
-void LongQuotient(benchmark::State& state) {
-  const int digits = static_cast<int>(state.range(0));
-  dense(a, digits + digits / 2, 1);
-  dense(b, digits, 2);
-  for (auto _ : state) {
-    limbs::longDivide(a, b, q);
-    benchmark::DoNotOptimize(q.d[0]);
-  }
-}
+void Quotient(benchmark::State& state) { quotientBy(state, limbs::divide); }
+void LongQuotient(benchmark::State& state) { quotientBy(state, limbs::longDivide); }
 
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
 // 2 AVX2, 3 AVX-512).

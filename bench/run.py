@@ -6,8 +6,9 @@ line) and as the equivalent bc script (scale = the fractional digits, one printe
 result per token). Both run several times; one line per workload gives the two
 medians of processor time (user + system) and the ratio bc/ours. The worst power tokens at precision 9999 run against the
 same truncating chain on GMP integers (bench/gmp.py, where python3-gmpy2 is installed),
-whose digits must match ours; then the per-product times of build/bench/micro (when
-built) beside GMP's.  Usage: bench/run.py [--runs N] [--binary PATH]
+whose digits must match ours, and the exact path's slowest token beside the slowest chain,
+its digits checked against MPFR; then the per-product, per-square and per-quotient times
+of build/bench/micro (when built) beside GMP's.  Usage: bench/run.py [--runs N] [--binary PATH]
 """
 import argparse
 import os
@@ -65,13 +66,18 @@ def worst():
 
 
 P, F = 9999, 9999 - 9999 // 2
-# name, calculator input, base m·10^s as "m:s", exponent 10^k − d as "k:d": what the GMP
-# chain computes.
+# name, calculator input, base m·10^s as "m:s", exponent "B^K-D" (B^K − D): what the GMP
+# chain computes. The last is the slowest chain: 2^16609 − 1 is 16,609 bits, all set.
 WORST = [
-    ("1.0000001^1e4999", ["9999", "1.0000001^1e4999", "q"], f"10000001:{F - 7}", "4999:0"),
-    ("7.1^1e4999", ["9999", "7.1^1e4999", "q"], f"71:{F - 1}", "4999:0"),
-    ("0-1, 1.0000001^R", ["9999", "0-1", "1.0000001^R", "q"], f"10000001:{F - 7}", "5000:1"),
+    ("1.0000001^1e4999", ["9999", "1.0000001^1e4999", "q"], f"10000001:{F - 7}", "10^4999-0"),
+    ("7.1^1e4999", ["9999", "7.1^1e4999", "q"], f"71:{F - 1}", "10^4999-0"),
+    ("2^16609, R-1, 1.0000001^R", ["9999", "2^16609", "R-1", "1.0000001^R", "q"], f"10000001:{F - 7}",
+     "2^16609-1"),
 ]
+# The exact path's slowest token: (1 + 1.74·10^-4996)^(2^16609 − 1), about 4.5e4847, whose
+# mantissas carry the result's 9,849 digits and 5,000 more for the exponent.
+EXACT = ("1.74e-4996+1, S, 2^16609, R-1, M^R", ["9999", "1.74e-4996+1", "S", "2^16609", "R-1", "M^R", "q"],
+         f"1:{F},174:2", "2^16609-1")
 
 
 def gmp_python():
@@ -108,12 +114,20 @@ def worst_vs_gmp(binary, runs):
         print(f"{name:30} {t_ours:9.3f} {t_gmp:9.3f} {t_gmp / t_ours:8.1f}   digits "
               + ("match" if same else "DIFFER"))
         sys.stdout.flush()
-    # The exact path's worst token: (1 + 10^-4999)^(10^4999), just below e, against the
-    # overflow path's 1.0000001^1e4999, in the same run.
-    exact = median_time([binary], b"9999\n1e-4999+1\nR^1e4999\nq\n", runs)
-    overflow = median_time([binary], b"9999\n1.0000001^1e4999\nq\n", runs)
-    print(f"{'1e-4999+1, R^1e4999 (exact)':30} {exact:9.3f}   {exact / overflow:.2f} times 1.0000001^1e4999 "
-          f"({overflow:.3f} s)")
+    # The exact path's worst token beside the slowest chain, run in turn; its digits against
+    # MPFR's.
+    name, ours, base, exponent = EXACT
+    chain_run = ([binary], ("\n".join(WORST[-1][1]) + "\n").encode())
+    exact_run = ([binary], ("\n".join(ours) + "\n").encode())
+    t_exact, t_chain = paired(exact_run, chain_run, runs)
+    verdict = "no gmpy2"
+    if py is not None:
+        theirs = subprocess.run([py, os.path.join(HERE, "gmp.py"), "exact", str(P), base, exponent],
+                                capture_output=True, text=True).stdout.split()
+        mine = divmod(last_result(subprocess.run(*exact_run[:1], input=exact_run[1], capture_output=True).stdout.decode()),
+                      10 ** F)
+        verdict = "digits match MPFR" if theirs == [str(x) for x in mine] else "digits DIFFER from MPFR"
+    print(f"{name:30} {t_exact:9.3f}   {t_exact / t_chain:.2f} times the slowest chain ({t_chain:.3f} s); {verdict}")
 
 
 def products_vs_gmp(binary):
@@ -121,7 +135,7 @@ def products_vs_gmp(binary):
     py = gmp_python()
     if not os.path.exists(micro):
         return
-    out = subprocess.run([micro, "--benchmark_filter=^(Product|Square)/", "--benchmark_repetitions=5",
+    out = subprocess.run([micro, "--benchmark_filter=^(Product|Square|Quotient)/", "--benchmark_repetitions=5",
                           "--benchmark_report_aggregates_only=true", "--benchmark_format=csv"],
                          capture_output=True, text=True).stdout
     ours = {}
@@ -134,13 +148,21 @@ def products_vs_gmp(binary):
     if py is not None:
         for line in subprocess.run([py, os.path.join(HERE, "gmp.py"), "products"],
                                    capture_output=True, text=True).stdout.splitlines():
-            d, mul, sqr = line.split()
+            d, mul, sqr, quo = line.split()
             gmp[("Product", int(d))], gmp[("Square", int(d))] = float(mul), float(sqr)
+            gmp[("Quotient", int(d))] = float(quo)
     print(f"\n{'per product, microseconds':30} {'ours':>9} {'gmp':>9} {'ours/gmp':>8}")
     for key in sorted(ours):
         g = gmp.get(key)
         print(f"{key[0] + ' ' + str(key[1]) + ' digits':30} {ours[key]:9.2f} "
               + (f"{g:9.2f} {ours[key] / g:8.2f}" if g else f"{'-':>9} {'-':>8}"))
+    # A quotient of 1.5·n by n digits in products of n digits, ours and GMP's.
+    for d in (1000, 10000):
+        if ("Quotient", d) in ours and ("Product", d) in ours:
+            line = f"quotient {d} = {ours[('Quotient', d)] / ours[('Product', d)]:.2f} of our products"
+            if ("Quotient", d) in gmp:
+                line += f"; GMP's {gmp[('Quotient', d)] / gmp[('Product', d)]:.2f} of its own"
+            print(line)
 
 
 def run_once(cmd, data):

@@ -19,7 +19,9 @@ constexpr int kMaxOperand = 2560;
 constexpr int kMaxLimbs = 2 * kMaxOperand + 1;
 
 struct Num {
-  int len = 0;  // limbs in use; d[len - 1] != 0, or len == 0 for zero
+  // Limbs in use: d[len - 1] != 0, or len == 0 for zero. No initialiser, so that the many
+  // static numbers are zero-initialised for free rather than each touching a page at start.
+  int len;
   Limb d[kMaxLimbs];
 
   Num() = default;

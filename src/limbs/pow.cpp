@@ -74,11 +74,12 @@ std::pair<int, Approx> logOfPower(const Num& X, int f, const Num& n) {
 }
 
 // A truncated power: m·B^e, a lower bound of its true value, with its relative loss η
-// below 10^logLoss (−infinity: exact).
+// below 10^logLoss (−infinity: exact). Every field is set before it is read (the values
+// are static, zero-initialised without touching their pages).
 struct Value {
   Num m;
-  long long e = 0;
-  double logLoss = -std::numeric_limits<double>::infinity();
+  long long e;
+  double logLoss;
 };
 
 // log10(10^a + 10^b), rounded up a little: the bounds only ever grow.
