@@ -14,8 +14,8 @@ namespace limbs {
 
 namespace {
 
-// q := floor(u / v) for a one-limb divisor.
-void divideSmall(const Num& u, Limb v, Num& q) {
+// q := floor(u / v) for a one-limb divisor; returns the rest.
+Limb divideSmall(const Num& u, Limb v, Num& q) {
   std::uint64_t rem = 0;
   q.len = u.len;
   for (int i = u.len - 1; i >= 0; --i) {
@@ -24,6 +24,7 @@ void divideSmall(const Num& u, Limb v, Num& q) {
     rem = cur % v;
   }
   trim(q);
+  return static_cast<Limb>(rem);
 }
 
 // un[j..j+nv] -= qhat · vn; returns false when that went below zero (qhat one too high),
@@ -47,11 +48,18 @@ bool subtractMultiple(Limb* un, const Limb* vn, int nv, std::uint64_t qhat) {
 
 }  // namespace
 
-void longDivide(const Num& u, const Num& v, Num& q) {
+void longDivide(const Num& u, const Num& v, Num& q) { longDivide(u, v, q, nullptr); }
+
+void longDivide(const Num& u, const Num& v, Num& q, Num* r) {
   assert(v.len > 0 && u.len < kMaxLimbs);
-  if (v.len == 1) return divideSmall(u, v.d[0], q);
+  if (v.len == 1) {
+    const Limb rest = divideSmall(u, v.d[0], q);
+    if (r != nullptr) r->len = rest != 0 ? 1 : 0, r->d[0] = rest;
+    return;
+  }
   if (u.len < v.len) {
     q.len = 0;
+    if (r != nullptr) *r = u;
     return;
   }
   static Num un, vn;
@@ -73,6 +81,11 @@ void longDivide(const Num& u, const Num& v, Num& q) {
   }
   q.len = m + 1;
   trim(q);
+  if (r == nullptr) return;
+  // The rest, scaled by s, is left in the low limbs of un.
+  un.len = nv;
+  trim(un);
+  divideSmall(un, s, *r);
 }
 
 namespace {
@@ -175,9 +188,7 @@ void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level) {
   // Halving pays where the halves' divisors can be cut short: not for a short divisor under
   // a long quotient, whose long division costs no more than its halves would.
   if (m < kDivideMin || y.len < kDivideMin || (y.len < 2 * kDivideMin && m >= 2 * y.len)) {
-    longDivide(x, y, q);
-    if (r != nullptr) product(q, y, frames[level].product), *r = x, subtract(*r, frames[level].product);
-    return;
+    return longDivide(x, y, q, r);
   }
   byHalves(x, y, q, r, level);
 }

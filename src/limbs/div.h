@@ -13,7 +13,9 @@ constexpr int kDivideMin = 20;
 // divide: q := floor(u / v) for v != 0 and u of at most kMaxLimbs - 1 limbs.
 // q must not alias u or v.
 void divide(const Num& u, const Num& v, Num& q);
-// longDivide: the same by long division alone, the reference for divide.
+// longDivide: the same by long division alone, the reference for divide; with r, also
+// r := u − q·v. r aliases none of the others.
 void longDivide(const Num& u, const Num& v, Num& q);
+void longDivide(const Num& u, const Num& v, Num& q, Num* r);
 
 }  // namespace limbs
