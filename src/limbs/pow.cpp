@@ -124,7 +124,9 @@ enum class Run { settled, unsettled, overflows };
 
 // The window width for an exponent of `count` bits: a table of 2^(w−1) odd powers saves
 // about count·(1/2 − 1/(w+1)) products.
-int windowFor(int count) { return count < 8 ? 1 : count < 40 ? 3 : count < 600 ? 4 : count < 4000 ? 5 : 6; }
+int windowFor(int count) {
+  return count < 8 ? 1 : count < 40 ? 3 : count < 600 ? 4 : count < 4000 ? 5 : count < 10000 ? 6 : 8;
+}
 
 // The steps' plan: K for a step after which `squares` squares remain, so that the losses of
 // all the steps, each doubled by the squares after it, add up to less than 10^−target.
@@ -142,7 +144,7 @@ struct Plan {
 Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
                    bool& capped) {
   const int w = std::min(windowFor(count), std::max(1, count - 1));
-  static Value table[1 << 5], x2, r, next;
+  static Value table[1 << 7], x2, r, next;
   capped = false;
   const auto limbs = [&](int squares) {
     const int k = plan.limbsFor(squares);
