@@ -8,6 +8,7 @@
 #include "engine/ops.h"
 #include "engine/reference.h"
 #include "engine/store.h"
+#include "limbs/columns.h"
 #include "limbs/div.h"
 #include "limbs/mul.h"
 #include "limbs/num.h"
@@ -145,4 +146,8 @@ TEST(Limbs, QuotientsByHalves) {
     }
   }
   EXPECT_GT(checked, 400);
+  // A kernel wider than the processor runs is never taken.
+  EXPECT_EQ(limbs::useKernel(limbs::Kernel::avx512), limbs::bestKernel());
+  EXPECT_EQ(limbs::useKernel(limbs::Kernel::plain), limbs::Kernel::plain);
+  limbs::useKernel(limbs::bestKernel());
 }
