@@ -39,9 +39,15 @@ inline std::int32_t carryOf(std::int32_t v) {
 }
 
 // x[0..len), limbs in [−2, B + 4), normalised by one carry pass; returns the carry out.
+// Runs of limbs already in range with no carry into them are skipped, not rewritten.
 std::int32_t settle(Limb* x, int len) {
+  const auto outOfRange = [](Limb e) { return e >= kBase; };  // negative limbs wrap above B
   std::int32_t c = 0;
   for (int i = 0; i < len; ++i) {
+    if (c == 0 && !outOfRange(x[i])) {
+      i = static_cast<int>(std::find_if(x + i, x + len, outOfRange) - x);
+      if (i == len) break;
+    }
     const std::int32_t y = static_cast<std::int32_t>(x[i]) + c;
     c = carryOf(y);
     x[i] = static_cast<Limb>(y - c * static_cast<std::int32_t>(kBase));
