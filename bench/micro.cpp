@@ -2,6 +2,7 @@
 // (and 20,000 for the longest operands). Run: build/bench/micro
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <random>
 
 #include "limbs/num.h"
@@ -22,7 +23,7 @@ void dense(Num& x, int digits, unsigned seed) {
   x.d[x.len - 1] = x.d[x.len - 1] == 0 ? 1 : x.d[x.len - 1];
 }
 
-Num a, b, c, q;
+Num a, b, c, d, q;
 
 void Product(benchmark::State& state) {
   dense(a, static_cast<int>(state.range(0)), 1);
@@ -55,6 +56,26 @@ void quotientBy(benchmark::State& state, void (*divide)(const Num&, const Num&, 
 void Quotient(benchmark::State& state) { quotientBy(state, limbs::divide); }
 void LongQuotient(benchmark::State& state) { quotientBy(state, limbs::longDivide); }
 
+// A 15,000 / 10,000-digit quotient counted in 10,000-digit products, the two timed in turn
+// so that a drift of the machine's speed falls on both: the counter "products".
+void QuotientInProducts(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  dense(a, 15000, 1);
+  dense(b, 10000, 2);
+  Num& other = c;
+  dense(other, 10000, 3);
+  std::chrono::duration<double> quotient{}, product{};
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    limbs::divide(a, b, q);
+    const auto t1 = Clock::now();
+    limbs::product(b, other, d);
+    quotient += t1 - t0, product += Clock::now() - t1;
+    benchmark::DoNotOptimize(q.d[0] + d.d[0]);
+  }
+  state.counters["products"] = quotient / product;
+}
+
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
 // 2 AVX2, 3 AVX-512).
 void Kernel(benchmark::State& state) {
@@ -73,6 +94,7 @@ void Kernel(benchmark::State& state) {
 BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(6000)->Arg(8000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Quotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(QuotientInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(limbs::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
