@@ -144,7 +144,8 @@ struct Plan {
 Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
                    bool& capped) {
   const int w = std::min(windowFor(count), std::max(1, count - 1));
-  static Value table[1 << 7], x2, r, next;
+  static Value table[1 << 7], x2, store[2];
+  Value *r = &store[0], *next = &store[1];  // swapped, never copied
   capped = false;
   const auto limbs = [&](int squares) {
     const int k = plan.limbsFor(squares);
@@ -164,7 +165,7 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   bool started = false;
   for (int i = count; i >= 1;) {
     if (bits[i] == '0') {
-      square(r, next, limbs(i - 1)), std::swap(r, next);
+      square(*r, *next, limbs(i - 1)), std::swap(r, next);
       --i;
       continue;
     }
@@ -172,19 +173,19 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
     while (bits[j] == '0') ++j;
     int odd = 0;
     for (int b = i; b >= j; --b) odd = 2 * odd + (bits[b] - '0');
-    for (int b = i; started && b >= j; --b) square(r, next, limbs(b - 1)), std::swap(r, next);
+    for (int b = i; started && b >= j; --b) square(*r, *next, limbs(b - 1)), std::swap(r, next);
     if (started) {
-      multiply(r, table[odd / 2], next, limbs(j - 1)), std::swap(r, next);
+      multiply(*r, table[odd / 2], *next, limbs(j - 1)), std::swap(r, next);
     } else {
-      r = table[odd / 2];
+      *r = table[odd / 2];
       started = true;
     }
-    if (integerDigits(r) > intDigits) return Run::overflows;
+    if (integerDigits(*r) > intDigits) return Run::overflows;
     i = j - 1;
   }
-  const long long g = -(8 * r.e + f);  // digits of the mantissa below 10^−f
-  out = r.m;
-  const bool exact = r.logLoss == -std::numeric_limits<double>::infinity();
+  const long long g = -(8 * r->e + f);  // digits of the mantissa below 10^−f
+  out = r->m;
+  const bool exact = r->logLoss == -std::numeric_limits<double>::infinity();
   if (g <= 0) {
     shiftUp(out, static_cast<int>(-g));
     return exact ? Run::settled : Run::unsettled;
@@ -192,11 +193,11 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   shiftDown(out, static_cast<int>(std::min<long long>(g, 8LL * kMaxLimbs)));
   if (exact) return Run::settled;
   // x^n − c < 2η·c < 10^h units of the mantissa's last digit.
-  const double logError = std::log10(2.0) + r.logLoss + digits(r.m);
+  const double logError = std::log10(2.0) + r->logLoss + digits(r->m);
   const long long h = std::max(0LL, static_cast<long long>(std::floor(logError)) + 1);
   if (g <= h + 1) return Run::unsettled;
   static Num tail, nines;
-  tail = r.m;
+  tail = r->m;
   keepLow(tail, static_cast<int>(g));
   shiftDown(tail, static_cast<int>(h));
   setPow10(nines, static_cast<int>(g - h));
@@ -213,13 +214,15 @@ bool powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& ou
   long long n = 0;
   for (int b = count; b >= 1; --b) n = 2 * n + (bits[b] - '0');
   if (static_cast<long long>(digits(X)) * n > 8LL * kMaxOperand) return false;
-  static Num s, next;
-  out.len = 1, out.d[0] = 1;
-  s = X;
+  static Num store[3];
+  Num *power = &store[0], *s = &store[1], *next = &store[2];  // swapped, never copied
+  power->len = 1, power->d[0] = 1;
+  *s = X;
   for (int b = 1; b <= count; ++b) {
-    if (bits[b] == '1') product(out, s, next), std::swap(out, next);
-    if (b < count) product(s, s, next), std::swap(s, next);
+    if (bits[b] == '1') product(*power, *s, *next), std::swap(power, next);
+    if (b < count) product(*s, *s, *next), std::swap(s, next);
   }
+  out = *power;
   shiftDown(out, static_cast<int>(std::min<long long>(static_cast<long long>(f) * (n - 1), 8LL * kMaxLimbs)));
   return true;
 }

@@ -42,12 +42,12 @@ void Lines::show(const std::string& bytes) {
 }
 
 void Lines::draw(bool fromHome) {
-  show(redraw({prompt_, editing_.line, editing_.cursor, cols_}, cursorRow_, fromHome));
+  show(redraw(view(), cursorRow_, fromHome));
 }
 
 // The cursor to the end of the line, where the next output starts.
 void Lines::toEnd() {
-  const View v{prompt_, editing_.line, editing_.cursor, cols_};
+  const View v = view();
   const Place end = locate(v, v.line.size()), at = locate(v, v.cursor);
   if (end.row != at.row || end.col != at.col) show(moveCursor(at, end));
   cursorRow_ = end.row;
@@ -60,7 +60,7 @@ void Lines::refresh() {
   cols_ = tty::columns();
   // A terminal that reflows keeps the cursor where the text puts it; after a stop the
   // shell has left the cursor on a fresh row.
-  cursorRow_ = resumed ? 0 : locate({prompt_, editing_.line, editing_.cursor, cols_}, editing_.cursor).row;
+  cursorRow_ = resumed ? 0 : locate(view(), editing_.cursor).row;
   draw();
 }
 
@@ -76,13 +76,13 @@ Lines::Step Lines::key(const Key& k) {
     case Outcome::changed:
       if (!appending) return draw(), Step::more;
       {  // typed at the end of the line: only the character, as a plain terminal echoes it
-        const Place end = locate({prompt_, editing_.line, editing_.cursor, cols_}, editing_.cursor);
+        const Place end = locate(view(), editing_.cursor);
         show(shown(k.text()) + (end.col == 0 && end.row > 0 ? "\n" : ""));
         cursorRow_ = end.row;
       }
       return Step::more;
     case Outcome::submit: {
-      const Place end = locate({prompt_, editing_.line, editing_.cursor, cols_}, editing_.line.size());
+      const Place end = locate(view(), editing_.line.size());
       if (end.col != 0 || end.row == 0) show("\n");
       return Step::done;
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "terminal/keys.h"
+#include "terminal/layout.h"
 #include "terminal/line.h"
 
 namespace terminal {
@@ -46,6 +47,7 @@ class Lines : public std::streambuf {
   void show(const std::string& bytes);
   void toEnd();
   void refresh();
+  View view() const { return {prompt_, editing_.line, editing_.cursor, cols_}; }
 
   Screen& screen_;
   Editing editing_;
