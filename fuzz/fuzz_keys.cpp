@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "terminal/keys.h"
 #include "terminal/layout.h"
@@ -37,19 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int cols = 1 + data[0] % 120;
   terminal::Editing e;
   terminal::Decoder d;
-  for (std::size_t i = 1; i < size;) {
-    terminal::Key k;
-    terminal::Fed fed = terminal::Fed::none;
-    if (data[i] == 0xFF) {
-      fed = terminal::expire(d, k) ? terminal::Fed::key : terminal::Fed::none;
-      ++i;
-    } else {
-      fed = terminal::feed(d, data[i], k);
-      if (fed != terminal::Fed::keyAndAgain) ++i;
-    }
-    if (fed == terminal::Fed::none) continue;
+  const auto step = [&](const terminal::Key& k) {
     if (terminal::apply(e, k) == terminal::Outcome::submit) terminal::startLine(e);
     afterKey(e, cols);
+  };
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  for (std::size_t at = 1, stop = 1; stop != std::string_view::npos; at = stop + 1) {
+    stop = bytes.find('\xff', at);
+    terminal::Key k;
+    while (terminal::nextKey(d, bytes.substr(0, stop), at, k)) step(k);
+    if (stop != std::string_view::npos && terminal::expire(d, k)) step(k);
   }
   return 0;
 }

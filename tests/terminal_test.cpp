@@ -18,19 +18,15 @@ namespace {
 terminal::Outcome type(terminal::Editing& e, const std::string& script) {
   terminal::Decoder d;
   terminal::Outcome last = terminal::Outcome::unchanged;
-  for (size_t i = 0; i < script.size();) {
-    terminal::Key k;
-    terminal::Fed fed = terminal::Fed::none;
-    if (script[i] == '\xff') {
-      fed = terminal::expire(d, k) ? terminal::Fed::key : terminal::Fed::none;
-      ++i;
-    } else {
-      fed = terminal::feed(d, static_cast<unsigned char>(script[i]), k);
-      if (fed != terminal::Fed::keyAndAgain) ++i;
-    }
-    if (fed == terminal::Fed::none) continue;
+  const auto step = [&](const terminal::Key& k) {
     last = terminal::apply(e, k);
     if (last == terminal::Outcome::submit) terminal::startLine(e);
+  };
+  for (size_t at = 0, stop = 0; stop != std::string::npos; at = stop + 1) {
+    stop = script.find('\xff', at);
+    terminal::Key k;
+    while (terminal::nextKey(d, std::string_view(script).substr(0, stop), at, k)) step(k);
+    if (stop != std::string::npos && terminal::expire(d, k)) step(k);
   }
   return last;
 }

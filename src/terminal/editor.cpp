@@ -108,11 +108,7 @@ bool Lines::edit() {
   cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
   char buf[kReadSize];
   for (;;) {
-    while (next_ < pending_.size()) {
-      Key k;
-      const Fed fed = feed(decoder_, static_cast<unsigned char>(pending_[next_]), k);
-      if (fed != Fed::keyAndAgain) ++next_;
-      if (fed == Fed::none) continue;
+    for (Key k; nextKey(decoder_, pending_, next_, k);) {
       const Step step = key(k);
       if (step == Step::more) continue;
       if (bell_) show("\a"), bell_ = false;

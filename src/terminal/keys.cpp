@@ -138,6 +138,15 @@ Fed feed(Decoder& d, unsigned char b, Key& out) {
   return Fed::none;
 }
 
+bool nextKey(Decoder& d, std::string_view bytes, std::size_t& at, Key& out) {
+  while (at < bytes.size()) {
+    const Fed fed = feed(d, static_cast<unsigned char>(bytes[at]), out);
+    if (fed != Fed::keyAndAgain) ++at;
+    if (fed != Fed::none) return true;
+  }
+  return false;
+}
+
 bool expire(Decoder& d, Key& out) {
   const bool lone = d.mode == Decoder::Mode::escape;
   d.mode = Decoder::Mode::ground;

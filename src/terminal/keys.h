@@ -2,6 +2,7 @@
 // state and one byte in, at most one key out; nothing is read or written here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -38,6 +39,9 @@ enum class Fed : std::uint8_t { none, key, keyAndAgain };
 // while a sequence is incomplete or when the byte was dropped (an unknown control byte,
 // an unknown escape sequence, a malformed UTF-8 byte).
 Fed feed(Decoder& d, unsigned char byte, Key& out);
+// nextKey: decodes bytes from `at` up to the first whole key, into out, moving `at` past
+// the bytes used; false when they run out first (a partial sequence waits in d).
+bool nextKey(Decoder& d, std::string_view bytes, std::size_t& at, Key& out);
 // expire: no byte came within the Esc delay. A pending Esc becomes a lone Esc key (true);
 // any other partial sequence is dropped (false).
 bool expire(Decoder& d, Key& out);
