@@ -86,67 +86,48 @@ TEST(Registers, EveryPairAtPrecisionsZeroToTwo) {
   }
 }
 
-// Limb vectors: a sum that lands exactly on the base carries, inside and out of the top,
-// and subtracting the addend again borrows the same way back.
-TEST(Limbs, CarriesAndBorrows) {
+// Limb vectors: a sum that lands exactly on the base carries (inside and out of the top),
+// and subtracting the addend again borrows back. Then quotients by halves against long
+// division, and 0 <= u − q·v < v, for lengths around the thresholds and limbs that push
+// the estimates to their corrections: dense, all 99999999, runs of 99999999 and 0, low
+// zeros. Last, no kernel wider than the processor runs is ever taken.
+TEST(Limbs, CarriesQuotientsAndKernels) {
   using limbs::Limb;
-  const struct {
-    std::vector<Limb> r, a, sum;
-    Limb carry;
-  } rows[] = {
-      {{99999999, 5}, {1}, {0, 6}, 0},
-      {{50000000, 5}, {50000000}, {0, 6}, 0},
-      {{99999999, 99999999}, {1}, {0, 0}, 1},
-      {{50000000}, {50000000}, {0}, 1},
-      {{12, 99999999, 7}, {99999988, 0}, {0, 0, 8}, 0},
-      {{3, 4}, {5, 6}, {8, 10}, 0},
-  };
-  for (const auto& row : rows) {
-    std::vector<Limb> r = row.r;
-    const int rn = static_cast<int>(r.size()), an = static_cast<int>(row.a.size());
-    EXPECT_EQ(limbs::addTo(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " + " << row.a[0];
-    EXPECT_EQ(r, row.sum) << row.r[0] << " + " << row.a[0];
-    EXPECT_EQ(limbs::subFrom(r.data(), rn, row.a.data(), an), row.carry) << row.r[0] << " - " << row.a[0];
-    EXPECT_EQ(r, row.r) << row.r[0] << " - " << row.a[0];
+  const std::vector<std::vector<Limb>> carries[] = {{{99999999, 5}, {1}, {0, 6}, {0}},
+                                                    {{50000000, 5}, {50000000}, {0, 6}, {0}},
+                                                    {{99999999, 99999999}, {1}, {0, 0}, {1}},
+                                                    {{12, 99999999, 7}, {99999988, 0}, {0, 0, 8}, {0}}};
+  for (const auto& row : carries) {  // r, a, r + a, carry
+    std::vector<Limb> r = row[0];
+    const int rn = static_cast<int>(r.size()), an = static_cast<int>(row[1].size());
+    EXPECT_EQ(limbs::addTo(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " + " << row[1][0];
+    EXPECT_EQ(r, row[2]) << row[0][0] << " + " << row[1][0];
+    EXPECT_EQ(limbs::subFrom(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " - " << row[1][0];
+    EXPECT_EQ(r, row[0]) << row[0][0] << " - " << row[1][0];
   }
-}
-
-// Quotients by halves against long division, and q·v <= u < (q+1)·v, for lengths around
-// the thresholds and limbs that push the estimates to their corrections: dense, all
-// 99999999, runs of 99999999 and 0, and a divisor's low limbs all zero.
-TEST(Limbs, QuotientsByHalves) {
-  static limbs::Num u, v, q, ref, low, high;
+  static limbs::Num u, v, q, ref, rest;
   unsigned seed = 16;
   auto fill = [&](limbs::Num& x, int len, int pattern) {
-    x.len = len;
     for (int i = 0; i < len; ++i) {
       seed = seed * 1103515245u + 12345u;
-      const limbs::Limb dense = (seed >> 4) % limbs::kBase;
-      const limbs::Limb runs = (i / 7) % 2 == 0 ? limbs::kBase - 1 : 0;
+      const Limb dense = (seed >> 4) % limbs::kBase, runs = (i / 7) % 2 == 0 ? limbs::kBase - 1 : 0;
       x.d[i] = pattern == 0 ? dense : pattern == 1 ? limbs::kBase - 1 : pattern == 2 ? runs : i < len / 2 ? 0 : dense;
     }
-    x.d[len - 1] = x.d[len - 1] == 0 ? 1 : x.d[len - 1];
+    x.len = len, x.d[len - 1] = std::max<Limb>(x.d[len - 1], 1);
   };
-  int checked = 0;
   for (int vn : {2, 19, 20, 21, 39, 40, 41, 64, 101, 627, 1250}) {
     for (int extra : {0, 1, 3, 4, 19, 20, 21, 40, 41, 100, 626, 1300}) {
-      if (vn + extra >= limbs::kMaxLimbs - 1) continue;
-      for (int pattern = 0; pattern < 4; ++pattern) {
+      for (int pattern = 0; pattern < 4 && vn + extra < limbs::kMaxLimbs - 1; ++pattern) {
         fill(v, vn, pattern), fill(u, vn + extra, (pattern + 1) % 4);
-        limbs::divide(u, v, q);
-        limbs::longDivide(u, v, ref);
+        limbs::divide(u, v, q), limbs::longDivide(u, v, ref);
         ASSERT_EQ(limbs::compare(q, ref), 0) << u.len << " / " << v.len << " pattern " << pattern;
-        limbs::product(q, v, low);
-        high = low;  // (q + 1)·v
-        for (high.d[high.len++] = 0; high.len <= v.len; ++high.len) high.d[high.len] = 0;
-        limbs::addTo(high.d, high.len, v.d, v.len), limbs::trim(high);
-        ASSERT_TRUE(limbs::compare(low, u) <= 0 && limbs::compare(u, high) < 0) << u.len << " / " << v.len;
-        ++checked;
+        limbs::product(q, v, ref);
+        ASSERT_LE(limbs::compare(ref, u), 0) << u.len << " / " << v.len;
+        rest = u, limbs::subFrom(rest.d, rest.len, ref.d, ref.len), limbs::trim(rest);
+        ASSERT_LT(limbs::compare(rest, v), 0) << u.len << " / " << v.len;
       }
     }
   }
-  EXPECT_GT(checked, 400);
-  // A kernel wider than the processor runs is never taken.
   EXPECT_EQ(limbs::useKernel(limbs::Kernel::avx512), limbs::bestKernel());
   EXPECT_EQ(limbs::useKernel(limbs::Kernel::plain), limbs::Kernel::plain);
   limbs::useKernel(limbs::bestKernel());

@@ -34,13 +34,8 @@ constexpr const char* kNoInput = " <NUL";
 constexpr const char* kNoInput = " </dev/null";
 #endif
 
-// Whether bc can be run here, with its answers on one line each.
+// Whether bc runs here.
 bool haveBc() {
-#if defined(_WIN32)
-  _putenv("BC_LINE_LENGTH=0");
-#else
-  setenv("BC_LINE_LENGTH", "0", 1);
-#endif
   return std::system((std::string("bc --version >") + (kNoInput + 2) + " 2>&1").c_str()) == 0;
 }
 
@@ -109,7 +104,8 @@ std::vector<std::string> askBc(const std::vector<Case>& cases) {
   std::vector<std::string> answers(1);
   FILE* bc = popen(("bc -q " + script + kNoInput).c_str(), "r");
   for (int ch; bc != nullptr && (ch = std::fgetc(bc)) != EOF;) {
-    if (ch == '\n') answers.emplace_back();
+    if (ch == '\\') std::fgetc(bc);  // bc breaks a long answer with a backslash and a newline
+    else if (ch == '\n') answers.emplace_back();
     else answers.back().push_back(static_cast<char>(ch));
   }
   if (bc != nullptr) pclose(bc);

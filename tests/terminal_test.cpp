@@ -44,8 +44,7 @@ TEST(LineEditor, Keys) {
       {"1+2\x1b[D\x1b[D" "0", "10+2", 2, O::changed},
       {"1+2\x02\x02" "0\x06\x06", "10+2", 4, O::changed},
       {"+1\x01" "4\x05" "0", "4+10", 4, O::changed},
-      {"+1\x1b[H4\x1b[F0", "4+10", 4, O::changed},
-      {"+1\x1bOH4\x1bOF0", "4+10", 4, O::changed},
+      {"+1\x1b[H4\x1bOF0\x1bOH\x1b[F", "4+10", 4, O::changed},
       {"+1\x1b[1~4\x1b[4~0\x1b[7~\x1b[8~", "4+10", 4, O::changed},
       {"12\x1b[1;5D\x1b[C\x1b[C", "12", 2, O::unchanged},
       // deleting
@@ -53,7 +52,6 @@ TEST(LineEditor, Keys) {
       {"123\x08\x01\x1b[3~", "2", 0, O::changed},
       {"123\x01\x04", "23", 0, O::changed},
       {"123\x04", "123", 3, O::unchanged},
-      {"", "", 0, O::unchanged},
       {"\x04", "", 0, O::end},
       {"12345\x02\x02\x15", "45", 0, O::changed},
       {"12345\x02\x02\x0b", "123", 3, O::changed},
@@ -73,7 +71,6 @@ TEST(LineEditor, Keys) {
       // the line's bound
       {std::string(5000, '7'), std::string(4096, '7'), 4096, O::refused},
       // history: Up and Down, the draft kept, repeats and blank lines not kept
-      {"1+2\r5+3\r\x1b[A", "5+3", 3, O::changed},
       {"1+2\r5+3\r\x1b[A\x1b[A\x1b[A", "1+2", 3, O::refused},
       {"1+2\r5+3\r\x10\x10\x0e", "5+3", 3, O::changed},
       {"1+2\r7*\x1b[A\x7f\x1b[B", "7*", 2, O::changed},
