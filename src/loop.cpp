@@ -29,6 +29,7 @@ constexpr const char* kLegend =
     "                         (No spaces. Cram everything together.)     \n\n";
 constexpr const char* kTooLong = "  token too long: at most 79 characters\n\n";
 constexpr const char* kCursorKey = "  cursor keys do not work here: type it again\n\n";
+constexpr const char* kStopped = "\n   interrupted: R and M are as they were\n\n";
 constexpr int kEscape = 27;
 // Text past this much is handed to the output stream at the end of the token, so that a
 // failed write is noticed soon even while the input never waits.
@@ -173,20 +174,25 @@ LineState scan(LoopState& loop) {
   return line;
 }
 
+// How an operation ended: with a result, or without one and the message that says why.
+enum class Done { result, divisionByZero, stopped };
+
 struct Operation {
   char op;
   int left, right;
   const char* label;
-  bool (*routine)();  // false: no result (division by zero)
+  Done (*routine)();
   int output;
 };
 
 constexpr Operation kOperations[] = {
-    {'+', engine::rAddA, engine::rAddB, "\n        add ", [] { engine::add(); return true; }, engine::rAddSum},
-    {'-', engine::rSubA, engine::rSubB, "\n   subtract ", [] { engine::sub(); return true; }, engine::rSubDiff},
-    {'*', engine::rMulA, engine::rMulB, "\n   multiply ", [] { engine::mul(); return true; }, engine::rMulProd},
-    {'/', engine::rDivA, engine::rDivB, "\n     divide ", engine::div, engine::rDivQuot},
-    {'^', engine::rExpBase, engine::rExpPow, "\n    exponet ", [] { engine::exp(); return true; }, engine::rExpResult},
+    {'+', engine::rAddA, engine::rAddB, "\n        add ", [] { return engine::add(), Done::result; }, engine::rAddSum},
+    {'-', engine::rSubA, engine::rSubB, "\n   subtract ", [] { return engine::sub(), Done::result; }, engine::rSubDiff},
+    {'*', engine::rMulA, engine::rMulB, "\n   multiply ", [] { return engine::mul(), Done::result; }, engine::rMulProd},
+    {'/', engine::rDivA, engine::rDivB, "\n     divide ", [] { return engine::div() ? Done::result : Done::divisionByZero; },
+     engine::rDivQuot},
+    {'^', engine::rExpBase, engine::rExpPow, "\n    exponet ", [] { return engine::exp() ? Done::result : Done::stopped; },
+     engine::rExpResult},
 };
 
 // Left and right operands into 150000 and 160000: from R or M (M wins), else parsed.
@@ -201,7 +207,9 @@ void fetchOperands(const LineState& line) {
 }
 
 // Echoes both operands, runs the operation and shows the result, which becomes R.
-// A division by zero shows its message instead and leaves R as it was.
+// A division by zero shows its message instead and leaves R as it was; so does work
+// stopped from outside (Ctrl-C at a terminal), which also gives M back as it stood
+// before the token.
 void compute(const LineState& line) {
   fetchOperands(line);
   for (const Operation& o : kOperations) {
@@ -212,10 +220,9 @@ void compute(const LineState& line) {
     numtext::expdisplay(o.left);
     put(o.label);
     numtext::expdisplay(o.right);
-    if (!o.routine()) {
-      put("\n   division by zero fault   \n\n");
-      return;
-    }
+    const Done done = o.routine();
+    if (done == Done::divisionByZero) return put("\n   division by zero fault   \n\n");
+    if (done == Done::stopped) return engine::move(engine::rSaved, engine::rMemory), put(kStopped);
     engine::move(o.output, engine::rResult);
   }
   put("\n\n     result ");
@@ -245,7 +252,7 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
       if (!askPrecision(io, maxPrecision)) break;
       loop.precisionSet = true;
     }
-    put("  >");
+    put(kPrompt);
     long long len = 0;
     if (readToken(io, len) != Read::token) break;
     put("\n\n");
@@ -253,6 +260,7 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
       put(len >= numtext::kBufLen ? kTooLong : kCursorKey);
       continue;
     }
+    if (engine::goOn != nullptr) engine::move(engine::rMemory, engine::rSaved);  // S may change M below
     const LineState line = scan(loop);
     if (line.op != ' ' && !loop.quit) compute(line);
     const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;

@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <iterator>
 #include <cstdio>
@@ -39,22 +41,30 @@ bool readUntil(int fd, std::string& seen, const std::string& needle, size_t from
   return true;
 }
 
-// Starts the calculator in a child whose standard input and output are set up by `setup`.
+// Starts the calculator, with these arguments, in a child whose standard input and output
+// are set up by `setup`.
 template <typename Setup>
-pid_t start(Setup setup) {
+pid_t start(Setup setup, const std::vector<const char*>& args = {}) {
   const pid_t pid = setup();
   if (pid == 0) {
-    execl(ZANTORIX_BIN, ZANTORIX_BIN, static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(ZANTORIX_BIN)};
+    for (const char* a : args) argv.push_back(const_cast<char*>(a));
+    argv.push_back(nullptr);
+    execv(ZANTORIX_BIN, argv.data());
     _exit(127);
   }
   return pid;
 }
 
-// The exit status, or 128 + the signal that ended the process (−1 for a core dump).
+// The exit status, or 128 + the signal that ended the process (−1 for a core dump). A
+// process still running after 60 s is killed, so that a hang fails the test.
 int finish(pid_t pid, long* peakKiB = nullptr) {
   int status = 0;
   rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  for (int waited = 0; wait4(pid, &status, WNOHANG, &usage) == 0; waited += 10) {
+    if (waited == 60000) kill(pid, SIGKILL);
+    usleep(10000);
+  }
 #if defined(__APPLE__)
   if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss / 1024;  // bytes there, KiB elsewhere
 #else
@@ -65,9 +75,19 @@ int finish(pid_t pid, long* peakKiB = nullptr) {
 }
 
 
+// Writes keys to the terminal; '\xff' stands for a pause longer than the Esc delay.
+void typeKeys(int tty, const std::string& keys) {
+  for (size_t at = 0, stop = 0; at <= keys.size(); at = stop + 1) {
+    stop = std::min(keys.find('\xff', at), keys.size());
+    ASSERT_EQ(write(tty, keys.data() + at, stop - at), static_cast<ssize_t>(stop - at));
+    if (stop < keys.size()) usleep(150000);
+  }
+}
+
 // Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
-// terminal, with TERM set to `term`. The caller keeps both ends.
-pid_t startOnPty(const char* term, int& master, int& slave) {
+// terminal, with TERM set to `term` and its history in `history` ("": none). The caller
+// keeps both ends.
+pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "") {
   winsize size{24, 80, 0, 0};
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
   return start([&] {
@@ -78,6 +98,7 @@ pid_t startOnPty(const char* term, int& master, int& slave) {
     for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
     close(master), close(slave);
     setenv("TERM", term, 1);
+    setenv("ZANTORIX_HISTORY", history.c_str(), 1);
     return child;
   });
 }
@@ -104,8 +125,10 @@ TEST(Process, RealTerminal) {
   } rows[] = {
       {"xterm", {"20\r", "1+2\x1b[D\x1b[D0\r", "\x1b[A\x7f" "5\r", "7*9\x03R+1\r", "+1\x01" "4\x05" "0\r"}, "Q\r", 0, 0,
        {" 12.0\r\n", " 15.0\r\n", "  >7*9^C\r\n  >R+1\r\n\r\n", "add 1.000000e+0", " 16.0\r\n", " 14.0\r\n", "  >Q\r\n\r\n\r\n"}},
-      {"xterm", {"20\r", "5+3\r"}, "\x1b\r", 0, 0, {"  >^[\r\n\r\n\r\n"}},
+      {"xterm", {"20\r", "5+3\r"}, "\x1b\xff\r", 0, 0, {"  >^[\r\n\r\n\r\n"}},
       {"xterm", {"20\r", "5+3\r"}, "\x04", 0, 0, {" 8.0\r\n\r\n  >\r\n"}},
+      // Alt+b moves a word back and the session goes on; an empty line gets the prompt again
+      {"xterm", {"20\r", "11+22\x1b" "b5\r", "\r"}, "q\r", 0, 0, {" 533.0\r\n", "  >\r\n  >q\r\n\r\n\r\n"}},
       {"xterm", {}, "\x04", 0, 0, {"  Precision: \r\n"}},
       {"xterm", {"20\r", "5+3\r"}, "", SIGTERM, 128 + SIGTERM, {" 8.0\r\n\r\n  >"}},
       {"xterm", {"20\r"}, "", SIGHUP, 128 + SIGHUP, {"  >"}},
@@ -129,7 +152,7 @@ TEST(Process, RealTerminal) {
     }
     ASSERT_EQ(tcgetattr(slave, &during), 0);
     EXPECT_EQ((during.c_lflag & ICANON) == 0, std::string(row.term) != "dumb") << "raw mode at the prompt";
-    ASSERT_EQ(write(tty, row.keys.data(), row.keys.size()), static_cast<ssize_t>(row.keys.size()));
+    typeKeys(tty, row.keys);
     if (row.signal != 0) kill(pid, row.signal);
     EXPECT_EQ(finish(pid), row.status) << row.lines.size();
     ASSERT_EQ(tcgetattr(slave, &after), 0);
@@ -206,4 +229,130 @@ TEST(Process, StandardStreams) {
       EXPECT_LT(peakKiB - shortPeakKiB, 2048) << "the token must not be held in memory";
     }
   }
+}
+
+namespace {
+
+// Runs the calculator with these arguments and no input; its status, and what it wrote.
+int runWith(const std::vector<const char*>& args, std::string& out, std::string& err) {
+  const std::string outFile = testing::TempDir() + "zantorix_args.out", errFile = testing::TempDir() + "zantorix_args.err";
+  const pid_t pid = start(
+      [&] {
+        const pid_t child = fork();
+        if (child != 0) return child;
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        return child;
+      },
+      args);
+  const int status = finish(pid);
+  out = testing_support::readFile(outFile), err = testing_support::readFile(errFile);
+  return status;
+}
+
+// A session on a pseudo-terminal: waits for the prompt after each line, then ends it with
+// Ctrl-D; returns the screen.
+std::string session(const std::string& history, const std::vector<std::string>& lines) {
+  int tty = -1, slave = -1;
+  const pid_t pid = startOnPty("xterm", tty, slave, history);
+  std::string screen;
+  readUntil(tty, screen, "  Precision: ");
+  for (const std::string& line : lines) {
+    const size_t mark = screen.size();
+    typeKeys(tty, line);
+    readUntil(tty, screen, "\n  >", mark + 1);
+  }
+  typeKeys(tty, "\x04");
+  EXPECT_EQ(finish(pid), 0);
+  close(slave), close(tty);
+  return screen;
+}
+
+}  // namespace
+
+// The options: --help and --version print and end the run; anything else is an error.
+TEST(Process, Options) {
+  const struct {
+    std::vector<const char*> args;
+    int status;
+    std::string out, errStart;
+  } rows[] = {
+      {{"--version"}, 0, "zantorix " + std::string(ZANTORIX_VERSION) + "\n", ""},
+      {{"--no-such-option"}, 2, "", "zantorix: unknown option or argument '--no-such-option'"},
+      {{"--version", "x"}, 2, "", "zantorix: unknown option or argument 'x'"},
+  };
+  for (const auto& row : rows) {
+    std::string out, err;
+    EXPECT_EQ(runWith(row.args, out, err), row.status) << row.args[0];
+    EXPECT_EQ(out, row.out) << row.args[0];
+    EXPECT_EQ(err.substr(0, row.errStart.size()), row.errStart) << row.args[0];
+  }
+  std::string out, err;
+  EXPECT_EQ(runWith({"--help"}, out, err), 0);
+  EXPECT_NE(out.find("--version"), std::string::npos);
+  EXPECT_NE(out.find("man zantorix"), std::string::npos);
+}
+
+// History outlives the run: each line typed at the prompt is in the file (mode 600, its
+// folder made) as soon as it is submitted, precision answers are not; the next run recalls
+// it with Up and finds it with Ctrl-R. A long or garbled file is trimmed to its last 1,000
+// good lines; a file that cannot be written changes nothing on the screen.
+TEST(Process, HistoryFile) {
+  const std::string dir = testing::TempDir() + "zantorix_history_" + std::to_string(getpid());
+  const std::string file = dir + "/state/history";
+  std::string screen = session(file, {"20\r", "12345+1\r"});
+  EXPECT_EQ(testing_support::readFile(file), "12345+1\n");
+  struct stat st{};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(stat((dir + "/state").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  screen = session(file, {"20\r", "\x1b[A\r", "\x12" "1234\r"});
+  const size_t first = screen.find("result 1.234600e+4");
+  EXPECT_NE(first, std::string::npos) << screen;
+  EXPECT_NE(screen.find("result 1.234600e+4", first + 1), std::string::npos) << screen;
+  EXPECT_EQ(testing_support::readFile(file), "12345+1\n");
+
+  std::string garbled;
+  for (int i = 0; i < 1500; ++i) garbled += std::to_string(i) + "+1\n\x1b[A\xff\n";
+  std::ofstream(file, std::ios::binary) << garbled;
+  screen = session(file, {"20\r", "\x1b[A\r"});
+  EXPECT_NE(screen.find("result 1.500000e+3"), std::string::npos) << screen;
+  const std::string trimmed = testing_support::readFile(file);
+  EXPECT_EQ(std::count(trimmed.begin(), trimmed.end(), '\n'), 1000);
+  EXPECT_EQ(trimmed.substr(0, 6), "500+1\n");
+
+  const std::string plain = session("", {"20\r", "1+2\r"});
+  EXPECT_EQ(session(dir, {"20\r", "1+2\r"}), plain);  // a folder: nothing can be written
+}
+
+// Long work shows its progress and stops at Ctrl-C: the prompt comes back at once, R and M
+// are as they were, and the next token works.
+TEST(Process, LongWorkStops) {
+  int tty = -1, slave = -1;
+  const pid_t pid = startOnPty("xterm", tty, slave);
+  std::string screen;
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
+  for (const char* line : {"9999\r", "1e4999+0\r", "S\r"}) {
+    const size_t mark = screen.size();
+    typeKeys(tty, line);
+    ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
+  }
+  size_t mark = screen.size();
+  typeKeys(tty, "1.0000001^R\r");
+  ASSERT_TRUE(readUntil(tty, screen, "%", mark)) << screen;
+  typeKeys(tty, "\x03");
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(readUntil(tty, screen, "  >", mark)) << screen;
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+  EXPECT_NE(screen.find("interrupted", mark), std::string::npos);
+  EXPECT_EQ(screen.find("result", mark), std::string::npos);
+  mark = screen.size();
+  typeKeys(tty, "R+M\r");
+  ASSERT_TRUE(readUntil(tty, screen, "  >", mark)) << screen;
+  EXPECT_NE(screen.find("result 2.000000e+4999", mark), std::string::npos) << screen.substr(mark, 300);
+  typeKeys(tty, "q\r");
+  EXPECT_EQ(finish(pid), 0);
+  close(slave), close(tty);
 }

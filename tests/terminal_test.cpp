@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "terminal/history.h"
 #include "terminal/keys.h"
 #include "terminal/layout.h"
 #include "terminal/line.h"
@@ -46,7 +47,23 @@ TEST(LineEditor, Keys) {
       {"+1\x01" "4\x05" "0", "4+10", 4, O::changed},
       {"+1\x1b[H4\x1bOF0\x1bOH\x1b[F", "4+10", 4, O::changed},
       {"+1\x1b[1~4\x1b[4~0\x1b[7~\x1b[8~", "4+10", 4, O::changed},
-      {"12\x1b[1;5D\x1b[C\x1b[C", "12", 2, O::unchanged},
+      {"12\x1b[1;5D\x1b[C\x1b[C", "12", 2, O::changed},
+      // words: Alt+b, Alt+f, Ctrl-Left and Ctrl-Right (xterm and rxvt), a number is one word
+      {"11+22\x1b" "b5", "11+522", 4, O::changed},
+      {"11+22\x01\x1b" "f", "11+22", 2, O::changed},
+      {"1.5*2.25\x1b[1;5D\x1b[1;5D\x1b[1;5C", "1.5*2.25", 3, O::changed},
+      {"1.5*2.25 x\x1bOd\x1bOd\x1b[1;3D\x1bOc", "1.5*2.25 x", 3, O::changed},
+      // killing words, and Ctrl-Y putting back the last text killed
+      {"11+22\x01\x1b" "d", "+22", 0, O::changed},
+      {"11+22\x01\x1b" "d\x05\x19", "+2211", 5, O::changed},
+      {"1.5*2.25\x1b\x7f", "1.5*", 4, O::changed},
+      {"1.5*2.25\x1b\x08\x01\x19", "2.251.5*", 4, O::changed},
+      {"12345\x02\x02\x15\x05\x19", "45123", 5, O::changed},
+      {"ab cd\x17\x19\x19", "ab cdcd", 7, O::changed},
+      {"\x19", "", 0, O::unchanged},
+      // other Alt keys and Alt+Enter do nothing; Esc Esc starts a sequence afresh
+      {"1\x1bq\x1b\r\x1b\xc3\xa9" "2", "12", 2, O::changed},
+      {"1+2\r\x1b\x1b[A", "1+2", 3, O::changed},
       // deleting
       {"123\x7f", "12", 2, O::changed},
       {"123\x08\x01\x1b[3~", "2", 0, O::changed},
@@ -61,12 +78,15 @@ TEST(LineEditor, Keys) {
       {"a\xc3\xa9\xe4\xb8\xad" "b\x02\x02\x7f", "a\xe4\xb8\xad" "b", 1, O::changed},
       {"\xf0\x9f\x98\x80\x02x", "x\xf0\x9f\x98\x80", 1, O::changed},
       {"a\x80" "b\xc3" "c\xfe", "abc", 3, O::changed},
+      {"a\xe0\x80\x80\xed\xa0\x80\xf4\x90\x80\x80\xc0\xaf" "b", "ab", 2, O::changed},
+      // a combining accent moves and deletes with its letter
+      {"e\xcc\x81x\x02\x02", "e\xcc\x81x", 0, O::changed},
+      {"ae\xcc\x81\x7f", "a", 1, O::changed},
       {"a\tb\x07\x00\x1c\x1d\x1e\x1f" "c"s, "abc", 3, O::changed},
       // escape sequences nobody asked for are dropped whole; a lone Esc is a character
       {"a\x1b[15~\x1b[1;5P\x1bOP\x1b[200~\x1b[99999999999A" "b", "ab", 2, O::changed},
       {"R\x1b\xff", "R\x1b", 2, O::changed},
-      {"\x1bq", "\x1bq", 2, O::changed},
-      {"\x1b\r", "", 0, O::submit},
+      {"\x1b\xff\r", "", 0, O::submit},
       {"1\x1b[\xff" "2", "12", 2, O::changed},
       // the line's bound
       {std::string(5000, '7'), std::string(4096, '7'), 4096, O::refused},
@@ -77,6 +97,21 @@ TEST(LineEditor, Keys) {
       {"1+2\r1+2\r \r\r\x1b[A\x1b[A", "1+2", 3, O::refused},
       {"1+2\r\x1b[A\x7f" "5\r\x1b[A\x1b[A", "1+2", 3, O::changed},
       {"\x1b[B", "", 0, O::refused},
+      // an edit to a recalled line is kept while walking, and gone once a line is submitted
+      {"1+2\r5+3\r\x1b[A\x7f" "4\x1b[A\x1b[B", "5+4", 3, O::changed},
+      {"1+2\r5+3\r\x1b[A\x7f" "4\x1b[A\r\x1b[A\x1b[A", "5+3", 3, O::changed},
+      // Ctrl-R: typing narrows, Ctrl-R again goes further back, Ctrl-G or Esc gives the line
+      // back, another key takes the match; a failed search leaves the line
+      {"12345+1\r2*3\r\x12" "1234", "12345+1", 0, O::changed},
+      {"1+2\r1+3\r\x12" "1+", "1+3", 0, O::changed},
+      {"1+2\r1+3\r\x12" "1+\x12", "1+2", 0, O::changed},
+      {"1+2\r7\x12" "1\x07", "7", 1, O::changed},
+      {"1+2\r7\x12" "1\x1b\xff", "7", 1, O::changed},
+      {"1+2\r\x12+\x1b[C", "1+2", 2, O::changed},
+      {"1+2\r\x12" "9", "", 0, O::changed},
+      {"1+2\r\x12" "+2\x7f\x7f", "", 0, O::changed},
+      {"1+2\r\x12" "1\x03", "", 0, O::interrupt},
+      {"\x12\x12", "", 0, O::refused},
       // Ctrl-C drops the line and keeps nothing of it
       {"7*9\x03", "", 0, O::interrupt},
       {"7*9\x03\x1b[A", "", 0, O::refused},
@@ -96,6 +131,52 @@ TEST(LineEditor, Keys) {
   for (int i = 0; i < 1005; ++i) up += "\x10";
   EXPECT_EQ(type(e, up), terminal::Outcome::refused);
   EXPECT_EQ(e.line, "5");
+  // Where history is not kept (the precision prompt), Enter adds nothing.
+  e.keep = false;
+  type(e, "77\r");
+  EXPECT_FALSE(e.kept);
+  EXPECT_EQ(e.history.back(), "1004");
+}
+
+// The history file: where it is, and what of it comes back (and whether it must be rewritten).
+TEST(LineEditor, HistoryFile) {
+  const char* none = nullptr;
+  EXPECT_EQ(terminal::historyPath("/tmp/h", "/state", "/home/u"), "/tmp/h");
+  EXPECT_EQ(terminal::historyPath("", "/state", "/home/u"), "");
+  EXPECT_EQ(terminal::historyPath(none, "/state", "/home/u"), "/state/zantorix/history");
+  EXPECT_EQ(terminal::historyPath(none, "state", "/home/u"), "/home/u/.local/state/zantorix/history");
+  EXPECT_EQ(terminal::historyPath(none, none, ""), "");
+  const struct {
+    std::string text;
+    bool whole;
+    std::vector<std::string> lines;
+    bool clean;
+  } rows[] = {
+      {"", true, {}, true},
+      {"1+2\n5*3\n", true, {"1+2", "5*3"}, true},
+      {"1+2\n5*3", true, {"1+2", "5*3"}, false},  // an unfinished last line
+      {"tail of a line\n1+2\n", false, {"1+2"}, false},
+      // blank lines, control bytes, broken UTF-8, repeats and over-long lines are dropped
+      {"1+2\n \n\x1b[A\n\xff\xfe\n\xc3\n1+2\n\xc3\xa9\n" + std::string(4097, '1') + "\n\0\n"s, true,
+       {"1+2", "\xc3\xa9"}, false},
+  };
+  for (const auto& row : rows) {
+    bool clean = !row.clean;
+    const auto lines = terminal::readHistory(row.text, row.whole, clean);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end()), row.lines) << row.text;
+    EXPECT_EQ(clean, row.clean) << row.text;
+    if (clean) {
+      EXPECT_EQ(terminal::writeHistory(lines), row.text);
+    }
+  }
+  // The last 1,000 lines of a longer file.
+  std::string text;
+  for (int i = 0; i < 1500; ++i) text += std::to_string(i) + "\n";
+  bool clean = true;
+  const auto lines = terminal::readHistory(text, true, clean);
+  EXPECT_FALSE(clean);
+  ASSERT_EQ(lines.size(), terminal::kMaxHistory);
+  EXPECT_EQ(lines.front(), "500");
 }
 
 TEST(LineEditor, Layout) {
@@ -107,14 +188,17 @@ TEST(LineEditor, Layout) {
     terminal::Place at, end;
     std::string bytes;  // what redraws it
   } rows[] = {
-      {"  >", "abc", 3, 80, 0, {0, 6}, {0, 6}, "\r\x1b[J  >abc"},
-      {"  >", filled, 77, 80, 0, {1, 0}, {1, 0}, "\r\x1b[J  >" + filled + "\n"},
-      {"  >", filled + "2", 1, 80, 1, {0, 4}, {1, 1}, "\x1b[1A\r\x1b[J  >" + filled + "2\x1b[1A\r\x1b[4C"},
-      {"  >", "12345678", 2, 5, 2, {1, 0}, {2, 1}, "\x1b[2A\r\x1b[J  >12345678\x1b[1A\r"},
+      {"  >", "abc", 3, 80, 0, {0, 6}, {0, 6}, "\r  >\x1b[Jabc"},
+      {"  >", filled, 77, 80, 0, {1, 0}, {1, 0}, "\r  >\x1b[J" + filled + " \r"},
+      {"  >", filled + "2", 1, 80, 1, {0, 4}, {1, 1}, "\x1b[1A\r  >\x1b[J" + filled + "2\x1b[1A\r\x1b[4C"},
+      {"  >", "12345678", 2, 5, 2, {1, 0}, {2, 1}, "\x1b[2A\r  >\x1b[J12345678\x1b[1A\r"},
       // a wide character that does not fit starts the next row; "^[" may split
-      {"  >", "1\xe4\xb8\xad", 4, 5, 0, {1, 2}, {1, 2}, "\r\x1b[J  >1\xe4\xb8\xad"},
-      {"  >", "1\x1b", 2, 5, 0, {1, 1}, {1, 1}, "\r\x1b[J  >1^["},
-      {"  Precision: ", "", 0, 10, 1, {1, 3}, {1, 3}, "\x1b[1A\r\x1b[J  Precision: "},
+      {"  >", "1\xe4\xb8\xad", 4, 5, 0, {1, 2}, {1, 2}, "\r  >\x1b[J1\xe4\xb8\xad"},
+      {"  >", "1\x1b", 2, 5, 0, {1, 1}, {1, 1}, "\r  >\x1b[J1^["},
+      // a combining accent takes no column; with no prompt, nothing is cleared from column 0
+      {"  >", "e\xcc\x81x", 4, 80, 0, {0, 5}, {0, 5}, "\r  >\x1b[Je\xcc\x81x"},
+      {"", "ab", 2, 80, 0, {0, 2}, {0, 2}, "\r\x1b[Kab\x1b[J"},
+      {"  Precision: ", "", 0, 10, 1, {1, 3}, {1, 3}, "\x1b[1A\r  Precision: \x1b[J"},
   };
   for (const auto& row : rows) {
     const terminal::View v{row.prompt, row.line, row.cursor, row.cols};

@@ -10,6 +10,8 @@
 
 namespace engine {
 
+limbs::GoOn goOn = nullptr;
+
 namespace {
 
 // n := the exponent's integer part; its bits, lowest first, as '0'/'1' flags from index 1.
@@ -26,8 +28,9 @@ int exponentBits(limbs::Num& n, char* flags) {
 
 // The step-by-step power, each step exactly the truncating mul(): result := result·square
 // where a bit is set, square := square² up to the top bit. A square that reaches 0 stays
-// 0, and the top bit is always set, so the result is 0.
-void chain(const limbs::Num& base, const char* flags, int count) {
+// 0, and the top bit is always set, so the result is 0. False, with nothing written, when
+// goOn stops it.
+bool chain(const limbs::Num& base, const char* flags, int count) {
   static limbs::Num store[3];
   limbs::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
   const int f = precision - decpoint;
@@ -35,6 +38,7 @@ void chain(const limbs::Num& base, const char* flags, int count) {
   limbs::keepLow(*result, precision + 1);
   *square = base;
   for (int k = 1; k <= count; ++k) {
+    if (goOn != nullptr && !goOn(static_cast<double>(k) / count)) return false;
     if (flags[k] == '1') {
       limbs::mulFixed(*result, *square, *next, f, precision + 1);
       std::swap(result, next);
@@ -48,6 +52,7 @@ void chain(const limbs::Num& base, const char* flags, int count) {
     }
   }
   unpack(*result, rExpResult, precision);
+  return true;
 }
 
 }  // namespace
@@ -55,21 +60,23 @@ void chain(const limbs::Num& base, const char* flags, int count) {
 // An exponent below 1 and an integer base go straight to the chain (an integer power is
 // exact there, wrapped). A base with a fraction gives its exact power, truncated, when that
 // fits the integer digits, 0 when it is certainly below 10^−(f+2), and the chain otherwise.
-void exp() {
+bool exp() {
   char flags[40000];
   static limbs::Num power, base, exact;
+  if (goOn != nullptr && !goOn(0)) return false;
   const int count = exponentBits(power, flags);
   const int f = precision - decpoint, intDigits = decpoint + 1;
   pack(rExpBase, precision, base);
   const signed char* fraction = n + rExpBase + decpoint + 1;
   if (count > 0 && std::any_of(fraction, fraction + f, [](signed char c) { return c != 0; })) {
-    switch (limbs::exactPower(base, f, intDigits, power, flags, count, exact)) {
-      case limbs::PowerSize::zero: return zero(rExpResult);
-      case limbs::PowerSize::fits: return unpack(exact, rExpResult, precision);
+    switch (limbs::exactPower(base, f, intDigits, power, flags, count, exact, limbs::kMaxOperand, goOn)) {
+      case limbs::PowerSize::zero: return zero(rExpResult), true;
+      case limbs::PowerSize::fits: return unpack(exact, rExpResult, precision), true;
+      case limbs::PowerSize::stopped: return false;
       case limbs::PowerSize::overflows: break;
     }
   }
-  chain(base, flags, count);
+  return chain(base, flags, count);
 }
 
 }  // namespace engine

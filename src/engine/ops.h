@@ -4,7 +4,14 @@
 // read as X / 10^f; wrap(x) = x mod 10^(precision+1).
 #pragma once
 
+#include "limbs/num.h"
+
 namespace engine {
+
+// Asked between the steps of a power with the share of it done; a power that it stops
+// reports so and writes nothing. Null (as it starts): every power runs to its end. A
+// power's first question is goOn(0), so that a watcher knows where each one starts.
+extern limbs::GoOn goOn;
 
 // add: r20000 := wrap(r0 + r10000).
 void add();
@@ -20,7 +27,8 @@ bool div();
 // x^n wrapped; for a base with a fraction the exact x^n truncated to f digits when it is
 // below 10^(decpoint+1), else binary exponentiation by truncating mul() steps (result :=
 // result * square where a bit is set, square := square * square), wrapping as they go.
-// Reads 120000 and 130000; overwrites only 140000.
-void exp();
+// Reads 120000 and 130000; overwrites only 140000. False when goOn stopped it: then
+// nothing is written.
+bool exp();
 
 }  // namespace engine

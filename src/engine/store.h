@@ -22,6 +22,7 @@ constexpr int rDivA = 90000, rDivB = 100000, rDivQuot = 110000;
 constexpr int rExpBase = 120000, rExpPow = 130000, rExpResult = 140000;
 constexpr int rLeft = 150000, rRight = 160000;
 constexpr int rResult = 170000, rMemory = 180000;
+constexpr int rSaved = 190000;  // M as it stood before the token, while a token's work may be stopped
 constexpr int rZero = 200000;
 
 // Comparison codes returned by compare().

@@ -120,7 +120,7 @@ void square(Value& a, Value& out, int k) {
 // The integer digits of m·B^e (at most 0 below 1).
 long long integerDigits(const Value& v) { return digits(v.m) + 8 * v.e; }
 
-enum class Run { settled, unsettled, overflows };
+enum class Run { settled, unsettled, overflows, stopped };
 
 // The window width for an exponent of `count` bits: a table of 2^(w−1) odd powers saves
 // about count·(1/2 − 1/(w+1)) products.
@@ -142,7 +142,7 @@ struct Plan {
 // out := floor(c·10^f) for the lower bound c of x^n (bits[1..count], lowest first, the top one
 // set); settled when every digit of out is a digit of x^n (see the top of the file).
 Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
-                   bool& capped) {
+                   bool& capped, GoOn goOn) {
   const int w = std::min(windowFor(count), std::max(1, count - 1));
   static Value table[1 << 7], x2, store[2];
   Value *r = &store[0], *next = &store[1];  // swapped, never copied
@@ -164,6 +164,7 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   }
   bool started = false;
   for (int i = count; i >= 1;) {
+    if (goOn != nullptr && !goOn((count - i + 1.0) / (count + 1))) return Run::stopped;
     if (bits[i] == '0') {
       square(*r, *next, limbs(i - 1)), std::swap(r, next);
       --i;
@@ -207,24 +208,26 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   return compare(tail, nines) == 0 ? Run::unsettled : Run::settled;
 }
 
-// out := floor(X^n / 10^(f·(n−1))) = floor(x^n · 10^f) from integers, without a cut; false
-// when X^n would not fit the products' operands.
-bool powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& out) {
-  if (count > 30) return false;
+// out := floor(X^n / 10^(f·(n−1))) = floor(x^n · 10^f) from integers, without a cut: settled;
+// unsettled, out untouched, when X^n would not fit the products' operands; stopped when goOn
+// says no.
+Run powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& out, GoOn goOn) {
+  if (count > 30) return Run::unsettled;
   long long n = 0;
   for (int b = count; b >= 1; --b) n = 2 * n + (bits[b] - '0');
-  if (static_cast<long long>(digits(X)) * n > 8LL * kMaxOperand) return false;
+  if (static_cast<long long>(digits(X)) * n > 8LL * kMaxOperand) return Run::unsettled;
   static Num store[3];
   Num *power = &store[0], *s = &store[1], *next = &store[2];  // swapped, never copied
   power->len = 1, power->d[0] = 1;
   *s = X;
   for (int b = 1; b <= count; ++b) {
+    if (goOn != nullptr && !goOn(static_cast<double>(b) / count)) return Run::stopped;
     if (bits[b] == '1') product(*power, *s, *next), std::swap(power, next);
     if (b < count) product(*s, *s, *next), std::swap(s, next);
   }
   out = *power;
   shiftDown(out, static_cast<int>(std::min<long long>(static_cast<long long>(f) * (n - 1), 8LL * kMaxLimbs)));
-  return true;
+  return Run::settled;
 }
 
 }  // namespace
@@ -235,7 +238,7 @@ bool powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& ou
 // unsettled result needs thousands of nines in x^n right after its last kept digit; its
 // lower bound's digits are given.)
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
-                     int capLimbs) {
+                     int capLimbs, GoOn goOn) {
   if (count == 0) return setPow10(out, f), PowerSize::fits;  // x^0 = 1
   const auto [sign, p] = logOfPower(X, f, n);
   if (p.e > 17) return sign > 0 ? PowerSize::overflows : PowerSize::zero;
@@ -250,13 +253,11 @@ PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const cha
             std::clamp(capLimbs, 2, kMaxOperand)};
   for (;;) {
     bool capped = false;
-    const Run run = powerByWindows(X, f, intDigits, bits, count, plan, out, capped);
+    const Run run = powerByWindows(X, f, intDigits, bits, count, plan, out, capped, goOn);
+    if (run == Run::stopped) return PowerSize::stopped;
     if (run == Run::overflows) return PowerSize::overflows;
     if (run == Run::settled) return PowerSize::fits;
-    if (capped) {
-      powerFromIntegers(X, f, bits, count, out);
-      return PowerSize::fits;
-    }
+    if (capped) return powerFromIntegers(X, f, bits, count, out, goOn) == Run::stopped ? PowerSize::stopped : PowerSize::fits;
     plan.target += std::max(8.0 * plan.limbsFor(0) / 2, 16.0);
   }
 }

@@ -6,7 +6,7 @@
 
 namespace limbs {
 
-enum class PowerSize { zero, fits, overflows };
+enum class PowerSize { zero, fits, overflows, stopped };
 
 // exactPower: for x = X / 10^f > 0 and n >= 1 (bits[1..count] its binary digits, lowest
 // first, as '0'/'1'): zero when x^n is certainly below 10^−(f+2), so that its truncation
@@ -14,8 +14,9 @@ enum class PowerSize { zero, fits, overflows };
 // else fits, with out := floor(x^n · 10^f). Logarithms settle nearly every case at once; the
 // rest, and the digits, come from truncated mantissas with a proven error bound, which grow
 // until the bound settles every kept digit, at most capLimbs limbs long (the tests cap them
-// short to reach what comes after: the power from exact integers).
+// short to reach what comes after: the power from exact integers). goOn is asked between
+// steps; stopped when it says no (out then holds nothing of use).
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
-                     int capLimbs = kMaxOperand);
+                     int capLimbs = kMaxOperand, GoOn goOn = nullptr);
 
 }  // namespace limbs

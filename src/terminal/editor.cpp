@@ -1,7 +1,10 @@
 #include "terminal/editor.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <utility>
 
+#include "terminal/history.h"
 #include "terminal/input.h"
 #include "terminal/layout.h"
 #include "terminal/tty.h"
@@ -10,13 +13,26 @@ namespace terminal {
 
 namespace {
 
-constexpr int kEscDelayMs = 50;  // an Esc with no sequence byte within this is a lone Esc
+constexpr int kEscDelayMs = 50;  // an Esc with no byte after it within this is a lone Esc
 constexpr std::size_t kTailCap = 1024;
 constexpr std::size_t kReadSize = 256;
+constexpr std::size_t kTypeAhead = 1 << 16;  // bytes read ahead while work runs, at most
+constexpr char kCtrlC = 3;
+constexpr auto kQuiet = std::chrono::milliseconds(250);      // work shorter shows no progress
+constexpr auto kNoteEvery = std::chrono::milliseconds(200);  // the progress shown afresh
+constexpr auto kPollEvery = std::chrono::milliseconds(20);   // the keyboard asked for Ctrl-C
+
+Lines* live = nullptr;  // the session's input while a session runs, for Session::goOn
 
 }  // namespace
 
+void Screen::progress(int percent) {
+  noted_ = tty::write("\r  " + std::to_string(percent) + "%  (Ctrl-C stops it)\x1b[K") || noted_;
+}
+
 std::streamsize Screen::xsputn(const char* s, std::streamsize n) {
+  if (noted_ && !tty::write("\r\x1b[K")) return 0;
+  noted_ = false;
   const std::string_view text(s, static_cast<std::size_t>(n));
   if (!tty::write(text)) return 0;
   const std::size_t nl = text.rfind('\n');
@@ -31,10 +47,47 @@ Screen::int_type Screen::overflow(int_type c) {
   return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
 }
 
+void Lines::keepHistory(std::string_view prompt, std::string path, std::deque<std::string> loaded) {
+  keptPrompt_ = prompt;
+  historyFile_ = std::move(path);
+  editing_.history = std::move(loaded);
+}
+
+bool Lines::watch(double done) {
+  const Clock::time_point now = Clock::now();
+  if (done <= 0) workStart_ = lastPoll_ = lastNote_ = now;
+  if (now - lastPoll_ >= kPollEvery) {
+    lastPoll_ = now;
+    if (pending_.size() - next_ < kTypeAhead && tty::waitInput(0) == tty::Wait::ready) {
+      char buf[kReadSize];
+      const long n = tty::readInput(buf, sizeof buf);
+      const std::size_t from = pending_.size();
+      if (n > 0) pending_.append(buf, static_cast<std::size_t>(n));
+      const std::size_t at = pending_.find(kCtrlC, from);
+      if (at != std::string::npos) {  // what was typed before it goes, as the line in hand does
+        pending_.erase(next_, at + 1 - next_);
+        decoder_ = Decoder{};
+        setg(egptr(), egptr(), egptr());
+        return false;
+      }
+    }
+  }
+  if (now - workStart_ >= kQuiet && now - lastNote_ >= kNoteEvery) {
+    lastNote_ = now;
+    screen_.progress(static_cast<int>(done * 100));
+  }
+  return true;
+}
+
 Lines::int_type Lines::underflow() {
   if (gptr() == egptr() && !edit()) return traits_type::eof();
   setg(delivered_.data(), delivered_.data(), delivered_.data() + delivered_.size());
   return traits_type::to_int_type(*gptr());
+}
+
+View Lines::view() {
+  shownPrompt_ = editing_.search.on ? searchPrompt(editing_.search) : prompt_;
+  return {shownPrompt_, editing_.line, editing_.cursor, cols_};
 }
 
 void Lines::show(const std::string& bytes) {
@@ -53,20 +106,32 @@ void Lines::toEnd() {
   cursorRow_ = end.row;
 }
 
-// After a resize or a stop: the width again, and the line drawn afresh.
+// After a resize, a stop, or a width that changed unannounced: the line drawn afresh.
 void Lines::refresh() {
-  const bool resumed = tty::takeResumed();
-  if (!tty::takeResized() && !resumed) return;
-  cols_ = tty::columns();
+  const bool resumed = tty::takeResumed(), resized = tty::takeResized();
+  const int cols = tty::columns();
+  if (!resumed && !resized && cols == cols_) return;
+  cols_ = cols;
   // A terminal that reflows keeps the cursor where the text puts it; after a stop the
   // shell has left the cursor on a fresh row.
   cursorRow_ = resumed ? 0 : locate(view(), editing_.cursor).row;
   draw();
 }
 
+// Enter: the line shown as submitted, the cursor on the row below it, the line in the
+// history file when it joined history.
+Lines::Step Lines::submitted(bool searching) {
+  if (searching) editing_.cursor = editing_.line.size(), draw();  // the line without the search
+  const Place end = locate(view(), editing_.line.size());
+  if (end.col != 0 || end.row == 0) show("\n");
+  if (editing_.kept && !historyFile_.empty()) tty::appendLine(historyFile_, editing_.line);
+  return Step::done;
+}
+
 // One key: the new state, and what the screen shows of it.
 Lines::Step Lines::key(const Key& k) {
-  const bool appending = k.kind == KeyKind::text && editing_.cursor == editing_.line.size();
+  const bool searching = editing_.search.on;
+  const bool appending = !searching && k.kind == KeyKind::text && editing_.cursor == editing_.line.size();
   if (k.kind == KeyKind::enter || k.kind == KeyKind::interrupt || k.kind == KeyKind::suspend) toEnd();
   switch (apply(editing_, k)) {
     case Outcome::unchanged: return Step::more;
@@ -75,17 +140,14 @@ Lines::Step Lines::key(const Key& k) {
     case Outcome::end: return Step::end;
     case Outcome::changed:
       if (!appending) return draw(), Step::more;
-      {  // typed at the end of the line: only the character, as a plain terminal echoes it
+      {  // typed at the end of the line: only the character, as a plain terminal echoes it;
+         // a filled row wraps by a space written past it, so the rows stay one line
         const Place end = locate(view(), editing_.cursor);
-        show(shown(k.text()) + (end.col == 0 && end.row > 0 ? "\n" : ""));
+        show(shown(k.text()) + (end.col == 0 && end.row > 0 ? " \r" : ""));
         cursorRow_ = end.row;
       }
       return Step::more;
-    case Outcome::submit: {
-      const Place end = locate(view(), editing_.line.size());
-      if (end.col != 0 || end.row == 0) show("\n");
-      return Step::done;
-    }
+    case Outcome::submit: return submitted(searching);
     case Outcome::interrupt:
       show("^C\n" + prompt_);
       cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
@@ -99,14 +161,34 @@ Lines::Step Lines::key(const Key& k) {
   return Step::more;
 }
 
-// Edits one line into delivered_; false at the end of input.
+// Waits up to waitMs (−1: no limit) for bytes, and reads them into pending_; a wait that
+// ends with none sends a pending Esc on its own. False at the end of input.
+bool Lines::readMore(int waitMs) {
+  const tty::Wait w = tty::waitInput(waitMs);
+  if (w == tty::Wait::timeout) {
+    Key k;
+    if (expire(decoder_, k)) key(k);
+    return true;
+  }
+  char buf[kReadSize];
+  const long n = w == tty::Wait::ready ? tty::readInput(buf, sizeof buf) : -1;
+  if (n == 0) return false;
+  if (n > 0) pending_.append(buf, static_cast<std::size_t>(n));
+  else if (errno != EINTR) readFailed();
+  refresh();
+  return true;
+}
+
+// Edits one line into delivered_; false at the end of input. After an empty line the
+// prompt, which nothing printed again, is shown again.
 bool Lines::edit() {
   startLine(editing_);
-  prompt_ = screen_.tail();
+  if (blankLine_ && screen_.tail().empty()) show(prompt_);
+  else prompt_ = screen_.tail();
+  editing_.keep = !keptPrompt_.empty() && prompt_ == keptPrompt_;
   tty::takeResized(), tty::takeResumed();  // what happened before the prompt needs no redraw
   cols_ = tty::columns();
   cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
-  char buf[kReadSize];
   for (;;) {
     for (Key k; nextKey(decoder_, pending_, next_, k);) {
       const Step step = key(k);
@@ -114,34 +196,39 @@ bool Lines::edit() {
       if (bell_) show("\a"), bell_ = false;
       if (step == Step::end) return false;
       delivered_ = editing_.line + '\n';
+      blankLine_ = editing_.line.find_first_not_of(" \t") == std::string::npos;
       screen_.lineEnded();
       return true;
     }
     pending_.clear();
     next_ = 0;
     if (bell_) show("\a"), bell_ = false;
-    const tty::Wait w = tty::waitInput(decoder_.waiting() ? kEscDelayMs : -1);
-    if (w == tty::Wait::timeout) {
-      Key k;
-      if (expire(decoder_, k)) key(k);
-      continue;
-    }
-    const long n = w == tty::Wait::ready ? tty::readInput(buf, sizeof buf) : -1;
-    if (n == 0) return false;
-    if (n > 0) {
-      pending_.assign(buf, static_cast<std::size_t>(n));
-    } else if (errno == EINTR) {
-      refresh();
-    } else {
-      readFailed();
-    }
+    if (!readMore(decoder_.waiting() ? kEscDelayMs : -1)) return false;
   }
 }
 
-Session::Session() { ok_ = tty::wanted() && tty::enter(); }
+Session::Session(std::string_view historyPrompt) {
+  ok_ = tty::wanted() && tty::enter();
+  if (!ok_) return;
+  live = &lines_;
+  const std::string path =
+      historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+  std::deque<std::string> loaded;
+  std::string text;
+  bool whole = false, clean = true;
+  if (!path.empty() && tty::readTail(path, kHistoryTail, text, whole)) {
+    loaded = readHistory(text, whole, clean);
+    if (!clean) tty::replaceFile(path, writeHistory(loaded));  // trimmed, the garbled lines gone
+  }
+  lines_.keepHistory(historyPrompt, path, std::move(loaded));
+}
 
 Session::~Session() {
-  if (ok_) tty::leave();
+  if (!ok_) return;
+  live = nullptr;
+  tty::leave();
 }
+
+bool Session::goOn(double done) { return live == nullptr || live->watch(done); }
 
 }  // namespace terminal

@@ -3,10 +3,13 @@
 // stream never learns that a terminal is there.
 #pragma once
 
+#include <chrono>
+#include <deque>
 #include <istream>
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 #include "terminal/keys.h"
 #include "terminal/layout.h"
@@ -15,11 +18,13 @@
 namespace terminal {
 
 // Output: written straight to the terminal. Remembers the text since the last line break,
-// which is the prompt that the next line is typed after.
+// which is the prompt that the next line is typed after. A progress note shown while work
+// runs is erased before anything else is written.
 class Screen : public std::streambuf {
  public:
   const std::string& tail() const { return tail_; }
   void lineEnded() { tail_.clear(); }
+  void progress(int percent);  // shows "  NN% ..." on the row under the typed line
 
  protected:
   std::streamsize xsputn(const char* s, std::streamsize n) override;
@@ -27,6 +32,7 @@ class Screen : public std::streambuf {
 
  private:
   std::string tail_;
+  bool noted_ = false;  // a progress note is on the screen
 };
 
 // Input: each time the reader has used up the last line, one more line is edited at the
@@ -35,6 +41,12 @@ class Screen : public std::streambuf {
 class Lines : public std::streambuf {
  public:
   explicit Lines(Screen& screen) : screen_(screen) {}
+  // Lines typed after this prompt join history, and the file at `path` ("" for none) too;
+  // `loaded` is what that file held.
+  void keepHistory(std::string_view prompt, std::string path, std::deque<std::string> loaded);
+  // watch: asked between steps of long work (see engine::goOn): shows progress once the
+  // work has run a quarter of a second, and says no once Ctrl-C has been typed.
+  bool watch(double done);
 
  protected:
   int_type underflow() override;
@@ -43,36 +55,44 @@ class Lines : public std::streambuf {
   enum class Step { more, done, end };
   bool edit();                    // false at the end of input
   Step key(const Key& k);
+  Step submitted(bool searching);
   void draw(bool fromHome = false);
   void show(const std::string& bytes);
   void toEnd();
   void refresh();
-  View view() const { return {prompt_, editing_.line, editing_.cursor, cols_}; }
+  bool readMore(int waitMs);      // bytes from the terminal into pending_; false at its end
+  View view();
 
   Screen& screen_;
   Editing editing_;
   Decoder decoder_;
-  std::string prompt_;
+  std::string prompt_, shownPrompt_;
+  std::string keptPrompt_, historyFile_;
   std::string pending_;       // bytes read but not yet decoded
   std::size_t next_ = 0;      // the first of them not yet decoded
   std::string delivered_;     // the finished line and its break, for the reader
   int cols_ = 80, cursorRow_ = 0;
-  bool bell_ = false;
+  bool bell_ = false, blankLine_ = false;
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point workStart_, lastPoll_, lastNote_;
 };
 
 // Session: raw mode for its lifetime, and the two streams. ok() is false, and the terminal
 // untouched, where standard input and output are not terminals fit for editing (TERM
 // unset or dumb) or raw mode cannot be switched on. The terminal is given back when the
-// session ends, at exit, and on any signal that ends the program.
+// session ends, at exit, and on any signal that ends the program. Lines typed after
+// `historyPrompt` are kept in the history file that the environment names.
 class Session {
  public:
-  Session();
+  explicit Session(std::string_view historyPrompt);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   bool ok() const { return ok_; }
   std::istream& in() { return in_; }
   std::ostream& out() { return out_; }
+  // goOn: the live session's Lines::watch, for the engine to ask during long work.
+  static bool goOn(double done);
 
  private:
   bool ok_ = false;

@@ -6,10 +6,10 @@ namespace {
 
 constexpr unsigned char kEsc = 27;
 
-Fed make(Key& out, KeyKind kind, Fed how = Fed::key) {
+Fed make(Key& out, KeyKind kind) {
   out = Key{};
   out.kind = kind;
-  return how;
+  return Fed::key;
 }
 
 Fed makeText(Key& out, const char* bytes, std::uint8_t len) {
@@ -28,26 +28,33 @@ Fed control(unsigned char b, Key& out) {
     case 4: return make(out, KeyKind::eofOrDelete);
     case 5: return make(out, KeyKind::end);
     case 6: return make(out, KeyKind::right);
+    case 7: return make(out, KeyKind::cancel);
     case 8: case 127: return make(out, KeyKind::backspace);
     case 10: case 13: return make(out, KeyKind::enter);
     case 11: return make(out, KeyKind::killEnd);
     case 12: return make(out, KeyKind::clear);
     case 14: return make(out, KeyKind::down);
     case 16: return make(out, KeyKind::up);
+    case 18: return make(out, KeyKind::search);
     case 21: return make(out, KeyKind::killStart);
     case 23: return make(out, KeyKind::killWord);
+    case 25: return make(out, KeyKind::yank);
     case 26: return make(out, KeyKind::suspend);
     default: return Fed::none;
   }
 }
 
-// The final letter of a cursor sequence (CSI or SS3): A B C D H F.
-Fed letter(unsigned char b, Key& out) {
+// The final letter of a cursor sequence (CSI or SS3): A B C D H F, with Left and Right a
+// word at a time when Alt or Ctrl is held (modifier 1 + 2 or 4), and rxvt's c and d.
+Fed letter(unsigned char b, int modifier, Key& out) {
+  const bool byWord = modifier > 1 && ((modifier - 1) & 6) != 0;
   switch (b) {
     case 'A': return make(out, KeyKind::up);
     case 'B': return make(out, KeyKind::down);
-    case 'C': return make(out, KeyKind::right);
-    case 'D': return make(out, KeyKind::left);
+    case 'C': return make(out, byWord ? KeyKind::wordRight : KeyKind::right);
+    case 'D': return make(out, byWord ? KeyKind::wordLeft : KeyKind::left);
+    case 'c': return make(out, KeyKind::wordRight);
+    case 'd': return make(out, KeyKind::wordLeft);
     case 'H': return make(out, KeyKind::home);
     case 'F': return make(out, KeyKind::end);
     default: return Fed::none;
@@ -64,12 +71,21 @@ Fed tilde(int param, Key& out) {
   }
 }
 
-// A byte inside ESC [ ...: parameters and intermediates are taken (only the first number
-// is kept), a final byte ends the sequence; anything else abandons it.
+std::uint8_t continuations(unsigned char b);
+Fed ground(Decoder& d, unsigned char b, Key& out);
+
+// A byte inside ESC [ ...: parameters and intermediates are taken (the first two numbers
+// are kept: the key and its modifiers), a final byte ends the sequence; anything else
+// abandons it. A sequence with more than that is taken whole and dropped.
 Fed csiByte(Decoder& d, unsigned char b, Key& out) {
   if (b >= '0' && b <= '9' && !d.extraParams) {
-    d.param = (d.param < 0 ? 0 : d.param) * 10 + (b - '0');
-    if (d.param > 9999) d.extraParams = true;
+    int& n = d.second ? d.modifier : d.param;
+    n = (n < 0 ? 0 : n) * 10 + (b - '0');
+    if (n > 9999) d.extraParams = true;
+    return Fed::none;
+  }
+  if (b == ';' && !d.second) {
+    d.second = true;
     return Fed::none;
   }
   if (b >= 0x20 && b <= 0x3F) {
@@ -77,8 +93,43 @@ Fed csiByte(Decoder& d, unsigned char b, Key& out) {
     return Fed::none;
   }
   d.mode = Decoder::Mode::ground;
-  if (b >= 0x40 && b <= 0x7E) return b == '~' ? tilde(d.param, out) : letter(b, out);
+  if (b < 0x40 || b > 0x7E || d.extraParams) return Fed::none;
+  return b == '~' ? tilde(d.param, out) : letter(b, d.modifier, out);
+}
+
+// The byte after Esc: a sequence starts, or an Alt key is whole. Esc Esc starts afresh (some
+// terminals send Alt+arrow so); Alt with a UTF-8 character drops the whole character.
+Fed afterEsc(Decoder& d, unsigned char b, Key& out) {
+  d.mode = Decoder::Mode::ground;
+  switch (b) {
+    case '[': case 'O':
+      d.mode = b == '[' ? Decoder::Mode::csi : Decoder::Mode::ss3;
+      d.param = -1, d.modifier = 0, d.second = false, d.extraParams = false;
+      return Fed::none;
+    case kEsc: d.mode = Decoder::Mode::escape; return Fed::none;
+    case 'b': return make(out, KeyKind::wordLeft);
+    case 'f': return make(out, KeyKind::wordRight);
+    case 'd': return make(out, KeyKind::killWordNext);
+    case 8: case 127: return make(out, KeyKind::killWordBack);
+    default: break;
+  }
+  if (continuations(b) > 0) {
+    ground(d, b, out);
+    d.dropChar = true;
+  }
   return Fed::none;
+}
+
+// Whether the second byte of a UTF-8 character may follow its lead: no overlong form, no
+// surrogate, nothing past U+10FFFF.
+bool validSecond(unsigned char lead, unsigned char b) {
+  switch (lead) {
+    case 0xE0: return b >= 0xA0;
+    case 0xED: return b <= 0x9F;
+    case 0xF0: return b >= 0x90;
+    case 0xF4: return b <= 0x8F;
+    default: return true;
+  }
 }
 
 // How many continuation bytes a UTF-8 lead byte announces; 0 for a byte that cannot lead.
@@ -101,6 +152,7 @@ Fed ground(Decoder& d, unsigned char b, Key& out) {
   d.mode = Decoder::Mode::utf8;
   d.held[0] = static_cast<char>(b);
   d.have = 1;
+  d.dropChar = false;
   return Fed::none;
 }
 
@@ -111,38 +163,30 @@ Fed feed(Decoder& d, unsigned char b, Key& out) {
     case Decoder::Mode::ground:
       return ground(d, b, out);
     case Decoder::Mode::escape:
-      if (b == '[' || b == 'O') {
-        d.mode = b == '[' ? Decoder::Mode::csi : Decoder::Mode::ss3;
-        d.param = -1;
-        d.extraParams = false;
-        return Fed::none;
-      }
-      d.mode = Decoder::Mode::ground;
-      makeText(out, "\x1b", 1);
-      return Fed::keyAndAgain;
+      return afterEsc(d, b, out);
     case Decoder::Mode::csi:
       return csiByte(d, b, out);
     case Decoder::Mode::ss3:
       d.mode = Decoder::Mode::ground;
-      return letter(b, out);
+      return letter(b, 0, out);
     case Decoder::Mode::utf8:
-      if ((b & 0xC0) != 0x80) {  // not a continuation: the partial character is dropped
+      // Not a continuation, or one the lead forbids: the partial character is dropped and
+      // the byte taken on its own.
+      if ((b & 0xC0) != 0x80 || (d.have == 1 && !validSecond(static_cast<unsigned char>(d.held[0]), b))) {
         d.mode = Decoder::Mode::ground;
         return ground(d, b, out);
       }
       d.held[d.have++] = static_cast<char>(b);
       if (d.have <= d.need) return Fed::none;
       d.mode = Decoder::Mode::ground;
-      return makeText(out, d.held, d.have);
+      return d.dropChar ? Fed::none : makeText(out, d.held, d.have);
   }
   return Fed::none;
 }
 
 bool nextKey(Decoder& d, std::string_view bytes, std::size_t& at, Key& out) {
   while (at < bytes.size()) {
-    const Fed fed = feed(d, static_cast<unsigned char>(bytes[at]), out);
-    if (fed != Fed::keyAndAgain) ++at;
-    if (fed != Fed::none) return true;
+    if (feed(d, static_cast<unsigned char>(bytes[at++]), out) == Fed::key) return true;
   }
   return false;
 }

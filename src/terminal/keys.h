@@ -13,6 +13,8 @@ enum class KeyKind : std::uint8_t {
   enter, left, right, home, end, up, down,
   backspace, del, eofOrDelete, killStart, killEnd, killWord,
   clear, interrupt, suspend,
+  wordLeft, wordRight, killWordNext, killWordBack,  // Alt+b, Alt+f, Alt+d, Alt+Backspace
+  yank, search, cancel,                             // Ctrl-Y, Ctrl-R, Ctrl-G
 };
 
 struct Key {
@@ -28,16 +30,19 @@ struct Decoder {
   char held[4] = {};     // the UTF-8 bytes so far
   std::uint8_t have = 0, need = 0;
   int param = -1;        // the first CSI parameter (−1: none yet), capped
-  bool extraParams = false;
+  int modifier = 0;      // the second: 1 + Shift 1, Alt 2, Ctrl 4 (0: none)
+  bool second = false, extraParams = false;
+  bool dropChar = false; // the UTF-8 character under way came after Esc: an Alt key, dropped
   bool waiting() const { return mode != Mode::ground; }
 };
 
-enum class Fed : std::uint8_t { none, key, keyAndAgain };
+enum class Fed : std::uint8_t { none, key };
 
-// feed: one byte. Returns key when `out` holds a finished key; keyAndAgain when it does
-// and the same byte must be fed again (a lone Esc followed by an ordinary byte); none
-// while a sequence is incomplete or when the byte was dropped (an unknown control byte,
-// an unknown escape sequence, a malformed UTF-8 byte).
+// feed: one byte. Returns key when `out` holds a finished key; none while a sequence is
+// incomplete or when the byte was dropped (an unknown control byte, an unknown escape
+// sequence or Alt key, a byte of malformed UTF-8: overlong, a surrogate, past U+10FFFF).
+// Esc and the byte after it are one key (Alt+b, Alt+f, Alt+d, Alt+Backspace; others are
+// dropped): only an Esc that nothing follows within the delay is a key of its own (expire).
 Fed feed(Decoder& d, unsigned char byte, Key& out);
 // nextKey: decodes bytes from `at` up to the first whole key, into out, moving `at` past
 // the bytes used; false when they run out first (a partial sequence waits in d).

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "terminal/text.h"
+
 namespace terminal {
 
 // A place on the screen, counted from the prompt's first column: row 0 is the prompt's row.
@@ -13,7 +15,7 @@ struct Place {
   int row = 0, col = 0;
 };
 
-// What the screen shows now: the prompt (plain text, one column a byte), the line, the width.
+// What the screen shows now: the prompt (text without control bytes), the line, the width.
 struct View {
   std::string_view prompt;
   std::string_view line;
@@ -21,9 +23,6 @@ struct View {
   int cols = 80;
 };
 
-// The columns a character takes: 2 for a lone Esc (shown "^[") and for East Asian wide
-// characters, 1 for any other.
-int cellWidth(std::string_view ch);
 // The place just after the first `upto` bytes of the line. A character that does not fit
 // in the row starts the next one; a row filled to the last column ends there, and the
 // place after it is column 0 of the next row.
