@@ -356,3 +356,53 @@ TEST(Process, LongWorkStops) {
   EXPECT_EQ(finish(pid), 0);
   close(slave), close(tty);
 }
+
+// Ctrl-Z under a job-control parent, as a shell runs it: the program stops with the
+// terminal given back (canonical mode), and once continued in the foreground it is in raw
+// mode again and goes on editing and computing.
+TEST(Process, StopAndContinue) {
+  int tty = -1, slave = -1;
+  winsize size{24, 80, 0, 0};
+  ASSERT_EQ(openpty(&tty, &slave, nullptr, nullptr, &size), 0);
+  const pid_t shell = fork();
+  if (shell == 0) {  // the shell: its own session on the terminal, the calculator a job in it
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    std::signal(SIGTTOU, SIG_IGN);
+    const pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);
+      std::signal(SIGTTOU, SIG_DFL);
+      for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
+      setenv("TERM", "xterm", 1), setenv("ZANTORIX_HISTORY", "", 1);
+      execl(ZANTORIX_BIN, ZANTORIX_BIN, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(job, job);
+    tcsetpgrp(slave, job);
+    int status = 0;
+    termios t{};
+    waitpid(job, &status, WUNTRACED);
+    if (!WIFSTOPPED(status)) _exit(2);
+    if (tcgetattr(slave, &t) != 0 || (t.c_lflag & ICANON) == 0) _exit(3);  // given back while stopped
+    tcsetpgrp(slave, job);
+    kill(-job, SIGCONT);
+    usleep(300000);
+    if (tcgetattr(slave, &t) != 0 || (t.c_lflag & ICANON) != 0) _exit(4);  // raw again
+    waitpid(job, &status, 0);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 5);
+  }
+  std::string screen;
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
+  typeKeys(tty, "20\r");
+  ASSERT_TRUE(readUntil(tty, screen, "  >")) << screen;
+  typeKeys(tty, "7\x1a");
+  ASSERT_TRUE(readUntil(tty, screen, "^Z")) << screen;
+  usleep(500000);
+  const size_t mark = screen.size();
+  typeKeys(tty, "+1\r");
+  ASSERT_TRUE(readUntil(tty, screen, " 8.0", mark)) << screen;
+  typeKeys(tty, "q\r");
+  EXPECT_EQ(finish(shell), 0) << screen;
+  close(slave), close(tty);
+}

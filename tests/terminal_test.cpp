@@ -211,4 +211,11 @@ TEST(LineEditor, Layout) {
   }
   int cursorRow = 3;
   EXPECT_EQ(terminal::redraw({"  >", "ab", 0, 80}, cursorRow, true), "\x1b[H\x1b[2J  >ab\r\x1b[3C");
+  // A line taller than a window of 3 rows: the rows that hold the cursor, over the window.
+  const std::string tall = "12345678901234567890";
+  cursorRow = 4;
+  EXPECT_EQ(terminal::redraw({"  >", tall, 0, 5, 3}, cursorRow), "\x1b[4A\r  >\x1b[J123456789012\x1b[2A\r\x1b[3C");
+  EXPECT_EQ(cursorRow, 0);
+  EXPECT_EQ(terminal::redraw({"  >", tall, 20, 5, 3}, cursorRow), "\r\x1b[K8901234567890\x1b[J");
+  EXPECT_EQ(cursorRow, 4);
 }

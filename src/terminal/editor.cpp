@@ -87,7 +87,7 @@ Lines::int_type Lines::underflow() {
 
 View Lines::view() {
   shownPrompt_ = editing_.search.on ? searchPrompt(editing_.search) : prompt_;
-  return {shownPrompt_, editing_.line, editing_.cursor, cols_};
+  return {shownPrompt_, editing_.line, editing_.cursor, cols_, rows_};
 }
 
 void Lines::show(const std::string& bytes) {
@@ -98,20 +98,26 @@ void Lines::draw(bool fromHome) {
   show(redraw(view(), cursorRow_, fromHome));
 }
 
-// The cursor to the end of the line, where the next output starts.
+// The cursor to the end of the line, where the next output starts; on a line taller than
+// the window, the window's last rows are drawn.
 void Lines::toEnd() {
   const View v = view();
   const Place end = locate(v, v.line.size()), at = locate(v, v.cursor);
-  if (end.row != at.row || end.col != at.col) show(moveCursor(at, end));
+  if (end.row == at.row && end.col == at.col) return;
+  if (rows_ > 0 && end.row >= rows_) {
+    editing_.cursor = editing_.line.size();
+    return draw();
+  }
+  show(moveCursor(at, end));
   cursorRow_ = end.row;
 }
 
 // After a resize, a stop, or a width that changed unannounced: the line drawn afresh.
 void Lines::refresh() {
   const bool resumed = tty::takeResumed(), resized = tty::takeResized();
-  const int cols = tty::columns();
-  if (!resumed && !resized && cols == cols_) return;
-  cols_ = cols;
+  const int cols = tty::columns(), rows = tty::rows();
+  if (!resumed && !resized && cols == cols_ && rows == rows_) return;
+  cols_ = cols, rows_ = rows;
   // A terminal that reflows keeps the cursor where the text puts it; after a stop the
   // shell has left the cursor on a fresh row.
   cursorRow_ = resumed ? 0 : locate(view(), editing_.cursor).row;
@@ -187,7 +193,7 @@ bool Lines::edit() {
   else prompt_ = screen_.tail();
   editing_.keep = !keptPrompt_.empty() && prompt_ == keptPrompt_;
   tty::takeResized(), tty::takeResumed();  // what happened before the prompt needs no redraw
-  cols_ = tty::columns();
+  cols_ = tty::columns(), rows_ = tty::rows();
   cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
   for (;;) {
     for (Key k; nextKey(decoder_, pending_, next_, k);) {

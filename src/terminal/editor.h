@@ -71,7 +71,7 @@ class Lines : public std::streambuf {
   std::string pending_;       // bytes read but not yet decoded
   std::size_t next_ = 0;      // the first of them not yet decoded
   std::string delivered_;     // the finished line and its break, for the reader
-  int cols_ = 80, cursorRow_ = 0;
+  int cols_ = 80, rows_ = 0, cursorRow_ = 0;
   bool bell_ = false, blankLine_ = false;
   using Clock = std::chrono::steady_clock;
   Clock::time_point workStart_, lastPoll_, lastNote_;

@@ -119,6 +119,11 @@ int columns() {
   return 80;
 }
 
+int rows() {
+  winsize w{};
+  return ioctl(STDOUT_FILENO, TIOCGWINSZ, &w) == 0 ? w.ws_row : 0;
+}
+
 Wait waitInput(int ms) {
   pollfd p{STDIN_FILENO, POLLIN, 0};
   const int n = poll(&p, 1, ms);

@@ -15,8 +15,10 @@ bool wanted();
 bool enter();
 // leave: the saved settings back. Safe to call more than once and from a signal handler.
 void leave();
-// columns: the window's width, 80 when the terminal does not say.
+// columns / rows: the window's width, 80 when the terminal does not say, and its height,
+// 0 when it does not.
 int columns();
+int rows();
 
 enum class Wait { ready, timeout, interrupted };
 // waitInput: waits up to `ms` milliseconds (−1: no limit) for standard input.
