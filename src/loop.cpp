@@ -1,5 +1,6 @@
 #include "loop.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -147,8 +148,9 @@ struct LineState {
 };
 
 // One pass over the buffer: the exponent rewrite, the operator (the last one wins),
-// the operand letters and the commands. S stores R in M at once, during the scan.
-LineState scan(LoopState& loop) {
+// the operand letters and the commands. S stores R in M at once, during the scan, and
+// says so when `echo`.
+LineState scan(LoopState& loop, bool echo) {
   LineState line;
   const int content = numtext::filled();  // every position after it is NUL and does nothing
   for (int i = 0; i < content; ++i) {
@@ -165,6 +167,7 @@ LineState scan(LoopState& loop) {
       case '?': loop.legendShown = false; break;
       case 'S': case 's':
         engine::move(engine::rResult, engine::rMemory);
+        if (!echo) break;
         numtext::expdisplay(engine::rMemory);
         put(" in memory\n\n");
         break;
@@ -206,25 +209,35 @@ void fetchOperands(const LineState& line) {
   if (!line.rightR && !line.rightM) numtext::valueT(engine::rRight, line.opPos);
 }
 
-// Echoes both operands, runs the operation and shows the result, which becomes R.
-// A division by zero shows its message instead and leaves R as it was; so does work
-// stopped from outside (Ctrl-C at a terminal), which also gives M back as it stood
-// before the token.
-void compute(const LineState& line) {
+// Runs the token's operation on its operands; the result becomes R. With `echo`, both
+// operands are shown first. A division by zero leaves R as it was; so does work stopped
+// from outside (Ctrl-C at a terminal), which also gives M back as it stood before the token.
+Done operate(const LineState& line, bool echo) {
   fetchOperands(line);
   for (const Operation& o : kOperations) {
     if (o.op != line.op) continue;
     engine::move(engine::rLeft, o.left);
     engine::move(engine::rRight, o.right);
-    put("            ");
-    numtext::expdisplay(o.left);
-    put(o.label);
-    numtext::expdisplay(o.right);
+    if (echo) {
+      put("            ");
+      numtext::expdisplay(o.left);
+      put(o.label);
+      numtext::expdisplay(o.right);
+    }
     const Done done = o.routine();
-    if (done == Done::divisionByZero) return put("\n   division by zero fault   \n\n");
-    if (done == Done::stopped) return engine::move(engine::rSaved, engine::rMemory), put(kStopped);
-    engine::move(o.output, engine::rResult);
+    if (done == Done::stopped) engine::move(engine::rSaved, engine::rMemory);
+    if (done == Done::result) engine::move(o.output, engine::rResult);
+    return done;
   }
+  return Done::result;
+}
+
+// The dialogue's form of a token that computes: both operands, then the result in both
+// forms, or the message that says why there is none.
+void compute(const LineState& line) {
+  const Done done = operate(line, true);
+  if (done == Done::divisionByZero) return put("\n   division by zero fault   \n\n");
+  if (done == Done::stopped) return put(kStopped);
   put("\n\n     result ");
   numtext::expdisplay(engine::rResult);
   put("\n\n");
@@ -232,11 +245,24 @@ void compute(const LineState& line) {
   put("\n\n");
 }
 
+// Why a token cannot run without the dialogue, or null when it can: too long, a cursor key,
+// or a letter that needs the dialogue (P, ?). Scans the token (S acts, Q ends the run).
+const char* scanBare(long long len, LoopState& loop, LineState& line) {
+  if (len >= numtext::kBufLen) return "too long: at most 79 characters";
+  if (holdsCursorKey(len)) return "holds a cursor key";
+  loop.precisionSet = loop.legendShown = true;
+  line = scan(loop, false);
+  if (!loop.precisionSet) return "P (set precision) needs the dialogue";
+  if (!loop.legendShown) return "? (legend) needs the dialogue";
+  return nullptr;
+}
+
 }  // namespace
 
 int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision) {
   numtext::pad = 20;
   numtext::comma = 1;
+  numtext::trace = true;
   engine::clearStore();
   engine::setPrecision(0);
   numtext::clearBuffer();
@@ -261,13 +287,46 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
       continue;
     }
     if (engine::goOn != nullptr) engine::move(engine::rMemory, engine::rSaved);  // S may change M below
-    const LineState line = scan(loop);
+    const LineState line = scan(loop, true);
     if (line.op != ' ' && !loop.quit) compute(line);
     const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;
     if (handOver && !deliver(io, false)) break;
   }
   if (io.failed) return 1;
   if (!loop.quit) put("\n");
+  return deliver(io, true) ? 0 : 1;
+}
+
+int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision) {
+  numtext::pad = 0;
+  numtext::comma = 0;
+  numtext::trace = false;
+  engine::clearStore();
+  engine::setPrecision(precision);
+  numtext::clearBuffer();
+  numtext::bind(out);
+  Io io{in, out, err};
+  LoopState loop;
+  for (long long index = 1; !loop.quit; ++index) {
+    long long len = 0;
+    if (readToken(io, len) != Read::token) break;
+    const std::string token(numtext::t, static_cast<std::size_t>(std::min<long long>(len, numtext::kBufLen - 1)));
+    LineState line;
+    const char* fault = scanBare(len, loop, line);
+    if (fault == nullptr && line.op != ' ' && !loop.quit) {
+      if (operate(line, false) == Done::divisionByZero) fault = "division by zero";
+      else numtext::display(engine::rResult), put('\n');
+    }
+    if (fault != nullptr) {
+      if (!deliver(io, true)) return 1;
+      io.err << "zantorix: token " << index << " '" << token << (len > static_cast<long long>(token.size()) ? "...': " : "': ")
+             << fault << '\n';
+      return 1;
+    }
+    const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;
+    if (handOver && !deliver(io, false)) break;
+  }
+  if (io.failed) return 1;
   return deliver(io, true) ? 0 : 1;
 }
 

@@ -13,5 +13,12 @@ constexpr const char* kPrompt = "  >";
 // ends it at once, with a line on err and 1. A precision above maxPrecision is refused like
 // one above 9999 (a fuzzer keeps inputs cheap with it).
 int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision = 9999);
+// bare: the tokens in `in`, whitespace-separated, each as if typed at the prompt at this
+// precision (0 to 9999), R and M carried from one to the next; for each token that
+// computes, its result's fixed form alone on a line (no leading spaces, no separators).
+// Q or Esc ends it early. Returns 0 at the end; 1, with a line on err that names the token
+// and its place, at a token that cannot run here (division by zero, too long, P, ?) or a
+// failed stream; what was printed before stays printed.
+int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision);
 
 }  // namespace console

@@ -1,10 +1,13 @@
 // Entry point: the options, then standard input, output and error handed to the command
 // loop; at a terminal fit for it, input comes through the line editor (which also watches
-// long work for Ctrl-C), elsewhere straight from the descriptor. Nothing thrown escapes: a
-// failure the loop does not expect ends the run with a message and status 1.
+// long work for Ctrl-C), elsewhere straight from the descriptor. Tokens on the command line,
+// or "-" for standard input, give bare results instead of the dialogue. Nothing thrown
+// escapes: a failure the loop does not expect ends the run with a message and status 1.
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <sstream>
+#include <string>
 
 #include "engine/ops.h"
 #include "loop.h"
@@ -16,38 +19,106 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zantorix [--help | --version]\n"
+    "Usage: zantorix\n"
+    "       zantorix [-p N | --precision N] TOKEN...\n"
+    "       zantorix [-p N | --precision N] -\n"
+    "       zantorix --help | --version\n"
     "\n"
     "An interactive calculator for fixed-point decimal numbers of 0 to 9999 digits: it asks\n"
     "for a precision, then reads one token per prompt (such as 1/7, R*M or 2^64), and shows\n"
     "each result in scientific and in full fixed-point form.\n"
     "\n"
-    "  --help     print this and exit\n"
-    "  --version  print the version and exit\n"
+    "Given tokens, or - to read them from standard input, it prints each result's fixed form\n"
+    "alone on a line, and nothing else.\n"
+    "\n"
+    "  -p, --precision N  digits in all, 0 to 9999 (default 20), for tokens\n"
+    "  --help             print this and exit\n"
+    "  --version          print the version and exit\n"
     "\n"
     "The manual page, man zantorix, explains the whole dialogue.\n";
 
-// The options: 0 to run the dialogue, else the exit status once they are dealt with.
-int options(int argc, char** argv, int& status) {
-  if (argc < 2) return 0;
-  const char* arg = argv[1];
-  if (argc == 2 && std::strcmp(arg, "--help") == 0) return std::cout << kUsage << std::flush, status = 0, 1;
-  if (argc == 2 && std::strcmp(arg, "--version") == 0) {
-    return std::cout << "zantorix " ZANTORIX_VERSION "\n" << std::flush, status = 0, 1;
+// What the command line asks for.
+struct Request {
+  enum { dialogue, bare, done } what = dialogue;
+  int status = 0;           // for done
+  int precision = 20;
+  bool fromInput = false;   // tokens from standard input ("-")
+  std::string tokens;       // else these, one a line
+};
+
+int usageError(const std::string& message) {
+  std::cerr << "zantorix: " << message << "; try zantorix --help\n";
+  return 2;
+}
+
+// A precision from 0 to 9999, written in plain digits; -1 for anything else.
+int parsePrecision(const char* s) {
+  int p = 0;
+  for (const char* c = s; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || p > 9999) return -1;
+    p = p * 10 + (*c - '0');
   }
-  const bool known = std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "--version") == 0;
-  std::cerr << "zantorix: unknown option or argument '" << argv[known ? 2 : 1] << "'; try zantorix --help\n";
-  return status = 2, 1;
+  return *s == '\0' || p > 9999 ? -1 : p;
+}
+
+Request parse(int argc, char** argv) {
+  Request r;
+  int i = 1;
+  bool tokens = false;
+  for (; i < argc && !tokens; ++i) {
+    const std::string a = argv[i];
+    if ((a == "--help" || a == "--version") && argc > 2) {
+      return r.what = Request::done, r.status = usageError(a + " stands alone"), r;
+    }
+    if (a == "--help" || a == "--version") {
+      std::cout << (a == "--help" ? kUsage : "zantorix " ZANTORIX_VERSION "\n") << std::flush;
+      return r.what = Request::done, r.status = std::cout ? 0 : 1, r;
+    }
+    if (a == "-p" || a == "--precision" || a.rfind("--precision=", 0) == 0) {
+      const bool joined = a.size() > 11;
+      if (!joined && i + 1 == argc) return r.what = Request::done, r.status = usageError(a + " needs a number"), r;
+      const char* value = joined ? argv[i] + 12 : argv[++i];
+      r.precision = parsePrecision(value);
+      if (r.precision < 0) {
+        return r.what = Request::done,
+               r.status = usageError("the precision must be a whole number from 0 to 9999, not '" + std::string(value) + "'"), r;
+      }
+      r.what = Request::bare;
+    } else if (a == "--") {
+      tokens = true, ++i;
+      break;
+    } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.') {
+      return r.what = Request::done, r.status = usageError("unknown option '" + a + "'"), r;
+    } else {
+      break;
+    }
+  }
+  if (i < argc && std::strcmp(argv[i], "-") == 0 && i + 1 == argc && !tokens) return r.what = Request::bare, r.fromInput = true, r;
+  for (; i < argc; ++i) r.tokens.append(argv[i]).push_back('\n');
+  if (r.tokens.empty() && r.what == Request::bare) {
+    return r.what = Request::done, r.status = usageError("no tokens: give tokens, or - to read them"), r;
+  }
+  if (!r.tokens.empty()) r.what = Request::bare;
+  return r;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   try {
-    int status = 0;
-    if (options(argc, argv, status) != 0) return std::cout ? status : 1;
+    Request request = parse(argc, argv);
+    if (request.what == Request::done) return request.status;
     // Unsynchronised output is buffered; the loop flushes before any read that would wait.
     std::ios::sync_with_stdio(false);
+    static terminal::DescriptorInput descriptor;
+    if (request.what == Request::bare) {
+      if (request.fromInput) {
+        std::istream in(&descriptor);
+        return console::bare(in, std::cout, std::cerr, request.precision);
+      }
+      std::istringstream in(std::move(request.tokens));
+      return console::bare(in, std::cout, std::cerr, request.precision);
+    }
 #if ZANTORIX_LINE_EDITOR
     terminal::Session session(console::kPrompt);  // gives the terminal back however the run ends
     if (session.ok()) {
@@ -55,7 +126,6 @@ int main(int argc, char** argv) {
       return console::run(session.in(), session.out(), std::cerr);
     }
 #endif
-    static terminal::DescriptorInput descriptor;
     std::istream in(&descriptor);
     return console::run(in, std::cout, std::cerr);
   } catch (const std::exception& e) {

@@ -2,11 +2,14 @@
 // data/NAME.out. Set ZANTORIX_REGEN=1 to rewrite the .out files after a deliberate change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
+#include "loop.h"
 #include "support.h"
 
 using testing_support::readData;
@@ -24,4 +27,49 @@ TEST(Dialogue, Transcripts) {
     ++count;
   }
   EXPECT_GE(count, 10);
+}
+
+// Bare results: tokens as the prompt reads them, R and M carried, one line for each token
+// that computes; a token that cannot run here ends the run with 1 and a line that names it,
+// after what was printed before.
+TEST(Dialogue, BareResults) {
+  const struct {
+    int precision;
+    std::string input, out, err;
+    int status;
+  } rows[] = {
+      {20, "1/7", "0.1428571428\n", "", 0},
+      {30, "1/7 S R*7", "0.142857142857142\n0.999999999999994\n", "", 0},
+      {20, "1+2\n3*4\n", "3.0\n12.0\n", "", 0},
+      {20, "  1+\n2\t3e3*1  ", "1.0\n3000.0\n", "", 0},          // tokens split across lines
+      {20, "7 R M S 2^64 M*1", "73709551616.0\n0.0\n", "", 0},    // no line for what computes nothing
+      {20, "5+3 5/0 1+1", "8.0\n", "zantorix: token 2 '5/0': division by zero\n", 1},
+      {20, "1+1 P", "2.0\n", "zantorix: token 2 'P': P (set precision) needs the dialogue\n", 1},
+      {20, "?", "", "zantorix: token 1 '?': ? (legend) needs the dialogue\n", 1},
+      {20, std::string(85, '1'), "",
+       "zantorix: token 1 '" + std::string(79, '1') + "...': too long: at most 79 characters\n", 1},
+      {20, "1\x1b[A", "", "zantorix: token 1 '1\x1b[A': holds a cursor key\n", 1},
+      {20, "1+1 q 2+2", "2.0\n", "", 0},
+      {20, "1+1 2+2\x1b", "2.0\n", "", 0},
+      {0, "7/2 3-5", "3.\n8.\n", "", 0},
+      {20, "", "", "", 0},
+  };
+  for (const auto& row : rows) {
+    std::istringstream in(row.input);
+    std::ostringstream out, err;
+    EXPECT_EQ(console::bare(in, out, err, row.precision), row.status) << row.input;
+    EXPECT_EQ(out.str(), row.out) << row.input;
+    EXPECT_EQ(err.str(), row.err) << row.input;
+  }
+  // The same digits as the dialogue's fixed form, without its separators and padding.
+  std::istringstream in("1.5^9000");
+  std::ostringstream out, err;
+  ASSERT_EQ(console::bare(in, out, err, 9999), 0);
+  std::string dialogue = runDialogue("9999\n1.5^9000\nq\n");
+  const size_t start = dialogue.find("\n\n", dialogue.rfind("result ")) + 2;
+  dialogue = dialogue.substr(start, dialogue.find('\n', start) + 1 - start);
+  dialogue.erase(std::remove_if(dialogue.begin(), dialogue.end(), [](char c) { return c == ',' || c == ' '; }),
+                 dialogue.end());
+  EXPECT_EQ(out.str(), dialogue);
+  EXPECT_GT(dialogue.size(), 4000u);
 }

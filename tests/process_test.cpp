@@ -271,7 +271,8 @@ std::string session(const std::string& history, const std::vector<std::string>& 
 
 }  // namespace
 
-// The options: --help and --version print and end the run; anything else is an error.
+// The options: --help and --version print and end the run; tokens give bare results, with
+// status 1 at a token that cannot run; anything else is an error, with status 2.
 TEST(Process, Options) {
   const struct {
     std::vector<const char*> args;
@@ -279,8 +280,18 @@ TEST(Process, Options) {
     std::string out, errStart;
   } rows[] = {
       {{"--version"}, 0, "zantorix " + std::string(ZANTORIX_VERSION) + "\n", ""},
-      {{"--no-such-option"}, 2, "", "zantorix: unknown option or argument '--no-such-option'"},
-      {{"--version", "x"}, 2, "", "zantorix: unknown option or argument 'x'"},
+      {{"--no-such-option"}, 2, "", "zantorix: unknown option '--no-such-option'"},
+      {{"--version", "x"}, 2, "", "zantorix: --version stands alone"},
+      // tokens on the command line: bare results, an error's status, a bad option's
+      {{"-p", "20", "1/7"}, 0, "0.1428571428\n", ""},
+      {{"--precision=30", "1/7", "S", "R*7"}, 0, "0.142857142857142\n0.999999999999994\n", ""},
+      {{"1+2", "Q", "5/0"}, 0, "3.0\n", ""},
+      {{"-p", "20", "5/0"}, 1, "", "zantorix: token 1 '5/0': division by zero\n"},
+      {{"-p", "20", "-"}, 0, "", ""},
+      {{"-p", "10000", "1+1"}, 2, "", "zantorix: the precision must be a whole number from 0 to 9999"},
+      {{"--precision", "-1", "1+1"}, 2, "", "zantorix: the precision must be"},
+      {{"-p", "20"}, 2, "", "zantorix: no tokens"},
+      {{"-x", "1+1"}, 2, "", "zantorix: unknown option '-x'"},
   };
   for (const auto& row : rows) {
     std::string out, err;

@@ -9,6 +9,7 @@
 namespace numtext {
 
 char t[kBufLen];
+bool trace = true;
 
 namespace {
 
@@ -89,7 +90,7 @@ void valueT(int r, int start, int end) {
   long long expo = 0;
   if (at(pos, end) == '<') expo = intvalueT(pos);
   if (at(pos, end) == '>') expo = -static_cast<long long>(intvalueT(pos));
-  putInt(first), put(' '), putInt(dot), put(' '), putInt(last), put(' '), putInt(expo), put('\n');
+  if (trace) putInt(first), put(' '), putInt(dot), put(' '), putInt(last), put(' '), putInt(expo), put('\n');
   if (first == -1) return;
   long long shift = expo + (dot == -1 ? last - first : dot < first ? dot - first : dot - first - 1);
   if (shift < 0) engine::shiftDown(r, -shift);
