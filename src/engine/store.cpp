@@ -8,12 +8,22 @@ signed char n[kCells];
 int precision = 0;
 int decpoint = 0;
 
+namespace {
+// The widest precision set since the store was last cleared: no cell of a register past it
+// can hold a digit, so a clear stops there and a short run never touches the rest.
+int widest = 0;
+}  // namespace
+
 void setPrecision(int p) {
   precision = p;
   decpoint = p / 2;
+  if (p > widest) widest = p;
 }
 
-void clearStore() { std::memset(n, 0, sizeof n); }
+void clearStore() {
+  for (int r = 0; r < kCells; r += kRegCells) std::memset(n + r, 0, static_cast<size_t>(widest) + 1);
+  widest = precision;
+}
 
 void zero(int r) { std::memset(n + r, 0, static_cast<size_t>(precision) + 1); }
 

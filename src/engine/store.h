@@ -30,7 +30,8 @@ constexpr int kEqual = 101, kGreater = 102, kLess = 103;
 
 // Sets precision and decpoint = precision / 2; the caller keeps 0 <= p <= kMaxPrecision.
 void setPrecision(int p);
-// Clears every cell of the store.
+// Clears every cell of the store. (Only the cells a precision set since the last clear
+// reaches are written: the others are still zero.)
 void clearStore();
 
 // zero: cells r..r+precision := 0.  one / two: the value 1 / 2.
