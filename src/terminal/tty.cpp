@@ -75,6 +75,17 @@ void onStop(int) {
 
 void onResize(int) { resized = 1; }
 
+// Writes all of s to fd; false when a write fails.
+bool writeAll(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool wanted() {
@@ -133,15 +144,7 @@ Wait waitInput(int ms) {
 
 long readInput(char* buf, std::size_t size) { return static_cast<long>(::read(STDIN_FILENO, buf, size)); }
 
-bool write(std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(STDOUT_FILENO, s.data(), s.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
+bool write(std::string_view s) { return writeAll(STDOUT_FILENO, s); }
 
 void suspend() { kill(0, SIGTSTP); }
 
@@ -158,17 +161,6 @@ bool takeResumed() {
 }
 
 namespace {
-
-// Writes all of s to fd; false when a write fails.
-bool writeAll(int fd, std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // The folders above the file at `path`, made where missing (mode 0700).
 void makeFolders(const std::string& path) {
