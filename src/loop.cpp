@@ -209,10 +209,9 @@ void fetchOperands(const LineState& line) {
   if (!line.rightR && !line.rightM) numtext::valueT(engine::rRight, line.opPos);
 }
 
-// Runs the token's operation on its operands; the result becomes R. With `echo`, both
-// operands are shown first. A division by zero leaves R as it was; so does work stopped
-// from outside (Ctrl-C at a terminal), which also gives M back as it stood before the token.
-Done operate(const LineState& line, bool echo) {
+// Runs the token's operation on its operands into `output`, the register that then holds
+// the result (R is left to the caller). With `echo`, both operands are shown first.
+Done operate(const LineState& line, bool echo, int& output) {
   fetchOperands(line);
   for (const Operation& o : kOperations) {
     if (o.op != line.op) continue;
@@ -224,12 +223,21 @@ Done operate(const LineState& line, bool echo) {
       put(o.label);
       numtext::expdisplay(o.right);
     }
-    const Done done = o.routine();
-    if (done == Done::stopped) engine::move(engine::rSaved, engine::rMemory);
-    if (done == Done::result) engine::move(o.output, engine::rResult);
-    return done;
+    output = o.output;
+    return o.routine();
   }
-  return Done::result;
+  return Done::divisionByZero;  // not reached: scan gives only the five operators
+}
+
+// The token's operation; its result becomes R. A division by zero leaves R as it was; so
+// does work stopped from outside (Ctrl-C at a terminal), which also gives M back as it
+// stood before the token.
+Done operate(const LineState& line, bool echo) {
+  int output = 0;
+  const Done done = operate(line, echo, output);
+  if (done == Done::stopped) engine::move(engine::rSaved, engine::rMemory);
+  if (done == Done::result) engine::move(output, engine::rResult);
+  return done;
 }
 
 // The dialogue's form of a token that computes: both operands, then the result in both
@@ -243,6 +251,25 @@ void compute(const LineState& line) {
   put("\n\n");
   numtext::display(engine::rResult);
   put("\n\n");
+}
+
+// Whether the token in the buffer is an operand, one operator and an operand, and holds
+// no letter that acts (S, P, Q, ?, Esc): then it can be worked out ahead without effect.
+bool previewable(std::string_view token) {
+  if (token.empty() || token.size() >= numtext::kBufLen) return false;
+  if (token.find_first_of(" \t\x1bsSpPqQ?") != std::string_view::npos) return false;
+  numtext::clearBuffer();
+  token.copy(numtext::t, token.size());
+  int ops = 0, at = 0;
+  for (int i = 0; i < static_cast<int>(token.size()); ++i) {
+    numtext::rewriteAt(i);
+    if (t[i] != '\0' && std::strchr("+-*/^", t[i]) != nullptr) ++ops, at = i;
+  }
+  // Both sides hold something: the rewrite leaves blanks where an exponent's sign stood.
+  const auto some = [](const char* from, const char* to) {
+    return std::any_of(from, to, [](char c) { return c != ' ' && c != '\0'; });
+  };
+  return ops == 1 && some(t, t + at) && some(t + at + 1, t + numtext::kBufLen);
 }
 
 // Why a token cannot run without the dialogue, or null when it can: too long, a cursor key,
@@ -328,6 +355,33 @@ int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision) 
   }
   if (io.failed) return 1;
   return deliver(io, true) ? 0 : 1;
+}
+
+}  // namespace console
+
+namespace console {
+
+std::string preview(std::string_view text, limbs::GoOn goOn) {
+  const std::size_t from = text.find_first_not_of(" \t"), to = text.find_last_not_of(" \t");
+  if (from == std::string_view::npos || numtext::pending().size() > kEmitAt) return "";
+  if (!previewable(text.substr(from, to + 1 - from))) return numtext::clearBuffer(), "";
+  const int pad = numtext::pad;
+  const bool trace = numtext::trace;
+  const limbs::GoOn watcher = engine::goOn;
+  numtext::pad = 0, numtext::trace = false, engine::goOn = goOn;
+  LoopState loop;
+  const LineState line = scan(loop, false);
+  int output = 0;
+  const Done done = operate(line, false, output);
+  const std::size_t mark = numtext::pending().size();
+  if (done == Done::result) numtext::display(output);
+  std::string shown = done == Done::result ? "= " + std::string(numtext::pending().substr(mark))
+                      : done == Done::divisionByZero ? "= division by zero"
+                                                     : "= \u2026";
+  numtext::discardFrom(mark);
+  numtext::clearBuffer();
+  numtext::pad = pad, numtext::trace = trace, engine::goOn = watcher;
+  return shown;
 }
 
 }  // namespace console

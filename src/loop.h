@@ -2,6 +2,10 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "limbs/num.h"
 
 namespace console {
 
@@ -20,5 +24,10 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
 // and its place, at a token that cannot run here (division by zero, too long, P, ?) or a
 // failed stream; what was printed before stays printed.
 int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision);
+// preview: what Enter would show as the result's fixed form for this line, as "= 0.1428",
+// "= division by zero", or "= …" when goOn stopped the work; "" when the line is not one
+// token of an operand, an operator and an operand, or holds a letter that acts. Works on
+// copies: R, M, the precision and the output to come are as they were.
+std::string preview(std::string_view line, limbs::GoOn goOn);
 
 }  // namespace console

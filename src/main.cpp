@@ -3,6 +3,7 @@
 // long work for Ctrl-C), elsewhere straight from the descriptor. Tokens on the command line,
 // or "-" for standard input, give bare results instead of the dialogue. Nothing thrown
 // escapes: a failure the loop does not expect ends the run with a message and status 1.
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -120,7 +121,10 @@ int main(int argc, char** argv) {
       return console::bare(in, std::cout, std::cerr, request.precision);
     }
 #if ZANTORIX_LINE_EDITOR
-    terminal::Session session(console::kPrompt);  // gives the terminal back however the run ends
+    // What a line would compute shows under it as it is typed, unless ZANTORIX_PREVIEW=0.
+    const char* previews = std::getenv("ZANTORIX_PREVIEW");
+    const bool preview = previews == nullptr || std::strcmp(previews, "0") != 0;
+    terminal::Session session(console::kPrompt, preview ? console::preview : nullptr);  // gives the terminal back however the run ends
     if (session.ok()) {
       engine::goOn = terminal::Session::goOn;
       return console::run(session.in(), session.out(), std::cerr);

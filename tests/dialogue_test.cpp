@@ -9,7 +9,9 @@
 #include <sstream>
 #include <string>
 
+#include "engine/store.h"
 #include "loop.h"
+#include "numtext/outbuf.h"
 #include "support.h"
 
 using testing_support::readData;
@@ -72,4 +74,35 @@ TEST(Dialogue, BareResults) {
                  dialogue.end());
   EXPECT_EQ(out.str(), dialogue);
   EXPECT_GT(dialogue.size(), 4000u);
+}
+
+// What a line typed at the prompt previews: an operand, one operator and an operand give
+// what Enter would show; anything else, or a letter that acts, gives nothing. Nothing
+// changes: R, M, the precision and the output to come.
+TEST(Dialogue, Previews) {
+  runDialogue("20\n1/7\nS\n2+3\nq\n");  // R = 5, M = 1/7, precision 20
+  const std::string r = testing_support::regText(engine::rResult), m = testing_support::regText(engine::rMemory);
+  const auto always = [](double) { return true; };
+  const struct {
+    std::string line, shown;
+  } rows[] = {
+      {"1/7", "= 0.1428571428"},
+      {" R*2 ", "= 10.0"},
+      {"M+R", "= 5.1428571428"},
+      {"5/0", "= division by zero"},
+      {"1e-3+1", "= 1.0010"},
+      {"1.05^30", "= 4.3219423751"},
+      {"99999999999+1", "= 0.0"},
+      {"12345*10000", "= 123,450,000.0"},
+      // no preview: letters that act, a bare operand, two operators or tokens, a missing side
+      {"2*3S", ""}, {"1+1q", ""}, {"P", ""}, {"?", ""}, {"1+1\x1b", ""}, {"1\x1b[A", ""},
+      {"R", ""}, {"1+2*3", ""}, {"1+", ""}, {"*3", ""}, {"1+2 3", ""}, {"", ""}, {"  ", ""},
+      {std::string(80, '1') + "+1", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(console::preview(row.line, always), row.shown) << row.line;
+  EXPECT_EQ(console::preview("1.5^3", [](double) { return false; }), "= \u2026");
+  EXPECT_EQ(testing_support::regText(engine::rResult), r);
+  EXPECT_EQ(testing_support::regText(engine::rMemory), m);
+  EXPECT_EQ(engine::precision, 20);
+  EXPECT_EQ(numtext::pending(), "");
 }

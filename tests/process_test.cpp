@@ -29,13 +29,13 @@
 
 namespace {
 
-// Appends what fd prints to `seen` until `needle` shows after `from`; false after 5 s.
-bool readUntil(int fd, std::string& seen, const std::string& needle, size_t from = 0) {
+// Appends what fd prints to `seen` until `needle` shows after `from`; false after `limitMs`.
+bool readUntil(int fd, std::string& seen, const std::string& needle, size_t from = 0, int limitMs = 5000) {
   for (int waited = 0; seen.find(needle, from) == std::string::npos; waited += 10) {
     pollfd p{fd, POLLIN, 0};
     char buf[4096];
     const ssize_t got = poll(&p, 1, 10) > 0 ? read(fd, buf, sizeof buf) : 0;
-    if (got < 0 || waited > 5000) return false;
+    if (got < 0 || waited > limitMs) return false;
     seen.append(buf, static_cast<size_t>(got));
   }
   return true;
@@ -85,9 +85,9 @@ void typeKeys(int tty, const std::string& keys) {
 }
 
 // Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
-// terminal, with TERM set to `term` and its history in `history` ("": none). The caller
-// keeps both ends.
-pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "") {
+// terminal, with TERM set to `term`, its history in `history` ("": none) and previews on
+// or off. The caller keeps both ends.
+pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "", bool previews = false) {
   winsize size{24, 80, 0, 0};
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
   return start([&] {
@@ -99,6 +99,7 @@ pid_t startOnPty(const char* term, int& master, int& slave, const std::string& h
     close(master), close(slave);
     setenv("TERM", term, 1);
     setenv("ZANTORIX_HISTORY", history.c_str(), 1);
+    setenv("ZANTORIX_PREVIEW", previews ? "1" : "0", 1);
     return child;
   });
 }
@@ -385,7 +386,7 @@ TEST(Process, StopAndContinue) {
       setpgid(0, 0);
       std::signal(SIGTTOU, SIG_DFL);
       for (int fd = 0; fd < 3; ++fd) dup2(slave, fd);
-      setenv("TERM", "xterm", 1), setenv("ZANTORIX_HISTORY", "", 1);
+      setenv("TERM", "xterm", 1), setenv("ZANTORIX_HISTORY", "", 1), setenv("ZANTORIX_PREVIEW", "0", 1);
       execl(ZANTORIX_BIN, ZANTORIX_BIN, static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -416,4 +417,88 @@ TEST(Process, StopAndContinue) {
   typeKeys(tty, "q\r");
   EXPECT_EQ(finish(shell), 0) << screen;
   close(slave), close(tty);
+}
+
+namespace {
+
+// A session with previews on or off: the lines before `last` each wait for their prompt;
+// then `last` is typed and, after a pause for its preview, Enter. Returns what the screen
+// got after the Enter up to the next prompt.
+std::string afterEnter(bool previews, const std::vector<std::string>& lines, const std::string& last) {
+  int tty = -1, slave = -1;
+  const pid_t pid = startOnPty("xterm", tty, slave, "", previews);
+  std::string screen;
+  readUntil(tty, screen, "  Precision: ");
+  for (const std::string& line : lines) {
+    const size_t mark = screen.size();
+    typeKeys(tty, line);
+    readUntil(tty, screen, "\n  >", mark + 1);
+  }
+  typeKeys(tty, last);
+  readUntil(tty, screen, last, screen.size() - 3);
+  readUntil(tty, screen, "\x01", 0, 200);  // what the preview drew
+  const size_t mark = screen.size();
+  typeKeys(tty, "\r");
+  readUntil(tty, screen, "\n  >", mark);
+  typeKeys(tty, "q\r");
+  EXPECT_EQ(finish(pid), 0);
+  close(slave), close(tty);
+  return screen.substr(mark);
+}
+
+}  // namespace
+
+// The result shows under the line as it is typed, with no effect: a previewed line dropped
+// with Ctrl-C leaves R, M and the precision as they were; the bytes after Enter are the
+// same with previews on and off (but for the erasing of the preview's row); and keys are
+// echoed at once while a heavy preview works.
+TEST(Process, Previews) {
+  int tty = -1, slave = -1;
+  const pid_t pid = startOnPty("xterm", tty, slave, "", true);
+  std::string screen;
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
+  for (const char* line : {"20\r", "1/7\r", "S\r"}) {
+    const size_t mark = screen.size();
+    typeKeys(tty, line);
+    ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark + 1)) << screen;
+  }
+  size_t mark = screen.size();
+  typeKeys(tty, "R*7");
+  ASSERT_TRUE(readUntil(tty, screen, "= 0.9999999996", mark)) << screen.substr(mark);
+  typeKeys(tty, "2S");
+  ASSERT_TRUE(readUntil(tty, screen, "S", mark)) << screen.substr(mark);
+  usleep(100000);
+  typeKeys(tty, "\x03");
+  ASSERT_TRUE(readUntil(tty, screen, "^C\r\n  >", mark)) << screen.substr(mark);
+  mark = screen.size();
+  typeKeys(tty, "R+M\r");
+  ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark)) << screen;
+  EXPECT_NE(screen.find("result 2.857142e-1", mark), std::string::npos) << screen.substr(mark);
+
+  // Keys during a heavy preview: precision 9999, R = 10^4999, a power too long to preview.
+  mark = screen.size();
+  typeKeys(tty, "P\r");
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ", mark)) << screen;
+  for (const char* line : {"9999\r", "1e4999+0\r"}) {
+    mark = screen.size();
+    typeKeys(tty, line);
+    ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark + 1)) << screen;
+  }
+  mark = screen.size();
+  typeKeys(tty, "1.0000001^R");
+  usleep(20000);
+  mark = screen.size();
+  typeKeys(tty, "5");
+  const auto typed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(readUntil(tty, screen, "5", mark));
+  EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::milliseconds(100));
+  typeKeys(tty, "\x15q\r");
+  EXPECT_EQ(finish(pid), 0);
+  close(slave), close(tty);
+
+  const std::vector<std::string> before{"20\r", "3+0\r", "S\r"};
+  std::string on = afterEnter(true, before, "M/7"), off = afterEnter(false, before, "M/7");
+  ASSERT_EQ(on.substr(0, 3), "\x1b[J");
+  EXPECT_EQ(on.substr(3), off);
+  EXPECT_NE(off.find(" 0.4285714285\r\n"), std::string::npos) << off;
 }

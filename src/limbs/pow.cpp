@@ -159,6 +159,7 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   cut(table[0], kTable);
   if (w > 1) square(table[0], x2, kTable);
   for (int t = 1; t < (1 << (w - 1)); ++t) {
+    if (goOn != nullptr && !goOn(0.5 / (count + 1))) return Run::stopped;
     multiply(table[t - 1], x2, table[t], kTable);
     if (integerDigits(table[t]) > intDigits) return Run::overflows;
   }

@@ -71,4 +71,8 @@ std::string_view pending() { return {text, used}; }
 
 void discard() { used = 0; }
 
+void discardFrom(std::size_t at) {
+  if (at < used) used = at;
+}
+
 }  // namespace numtext

@@ -42,8 +42,10 @@ void putInt(long long v);
 // outputError: errno of that failure (EIO when the stream left none).
 bool emit(bool flush = false);
 int outputError();
-// pending: the text assembled since the last emit.  discard: drops it.
+// pending: the text assembled since the last emit.  discard: drops it; discardFrom: drops
+// what came after its first `at` characters.
 std::string_view pending();
 void discard();
+void discardFrom(std::size_t at);
 
 }  // namespace numtext

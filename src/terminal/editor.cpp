@@ -24,6 +24,16 @@ constexpr auto kPollEvery = std::chrono::milliseconds(20);   // the keyboard ask
 
 Lines* live = nullptr;  // the session's input while a session runs, for Session::goOn
 
+constexpr auto kPreviewFor = std::chrono::milliseconds(50);  // the longest a preview works
+std::chrono::steady_clock::time_point previewStart;
+bool keyWaiting = false;  // the preview stopped for a key
+
+// A preview's work goes on while no key waits and it is young.
+bool previewGoOn(double) {
+  keyWaiting = tty::waitInput(0) == tty::Wait::ready;
+  return !keyWaiting && std::chrono::steady_clock::now() - previewStart < kPreviewFor;
+}
+
 }  // namespace
 
 void Screen::progress(int percent) {
@@ -96,6 +106,49 @@ void Lines::show(const std::string& bytes) {
 
 void Lines::draw(bool fromHome) {
   show(redraw(view(), cursorRow_, fromHome));
+  previewShown_ = false;  // a redraw clears everything below the line
+}
+
+// The line's result, worked out again only when the line changed, on the row below it
+// (erased when there is none). Not while searching, nor on a line the window cannot hold
+// with a row to spare.
+void Lines::updatePreview() {
+  const View v = view();
+  const Place end = locate(v, v.line.size());
+  const bool room = rows_ <= 0 || end.row + 2 <= rows_;
+  if (!editing_.keep || editing_.search.on || !room) {
+    if (previewShown_) showPreview("");
+    return;
+  }
+  if (!previewKnown_ || previewedLine_ != editing_.line) {
+    previewStart = Clock::now();
+    keyWaiting = false;
+    previewText_ = previewer_(editing_.line, previewGoOn);
+    previewedLine_ = editing_.line;
+    previewKnown_ = !keyWaiting;  // work cut short by a key is done again once keys stop
+    if (keyWaiting) previewText_.clear();
+  }
+  if (!previewText_.empty() || previewShown_) showPreview(previewText_);
+}
+
+// Writes `text` ("" erases) on the row under the line, dim, cut to the window's width,
+// and puts the cursor back. At the window's bottom the row scrolls the screen once.
+void Lines::showPreview(const std::string& text) {
+  const View v = view();
+  const Place at = locate(v, v.cursor), end = locate(v, v.line.size());
+  std::string s = moveCursor(at, {end.row, 0}) + "\n\r";
+  if (!text.empty()) {
+    const auto width = static_cast<std::size_t>(cols_ > 1 ? cols_ - 1 : 1);
+    s += "\x1b[2m" + (text.size() > width ? text.substr(0, width - 1) + "\u2026" : text) + "\x1b[0m";
+  }
+  s += "\x1b[K" + moveCursor({end.row + 1, 0}, at);
+  show(s);
+  previewShown_ = !text.empty();
+}
+
+void Lines::leaveLine() {
+  toEnd();
+  if (previewShown_) show("\x1b[J"), previewShown_ = false;
 }
 
 // The cursor to the end of the line, where the next output starts; on a line taller than
@@ -138,7 +191,7 @@ Lines::Step Lines::submitted(bool searching) {
 Lines::Step Lines::key(const Key& k) {
   const bool searching = editing_.search.on;
   const bool appending = !searching && k.kind == KeyKind::text && editing_.cursor == editing_.line.size();
-  if (k.kind == KeyKind::enter || k.kind == KeyKind::interrupt || k.kind == KeyKind::suspend) toEnd();
+  if (k.kind == KeyKind::enter || k.kind == KeyKind::interrupt || k.kind == KeyKind::suspend) leaveLine();
   switch (apply(editing_, k)) {
     case Outcome::unchanged: return Step::more;
     case Outcome::refused: bell_ = true; return Step::more;
@@ -147,8 +200,10 @@ Lines::Step Lines::key(const Key& k) {
     case Outcome::changed:
       if (!appending) return draw(), Step::more;
       {  // typed at the end of the line: only the character, as a plain terminal echoes it;
-         // a filled row wraps by a space written past it, so the rows stay one line
+         // a filled row wraps by a space written past it, so the rows stay one line. A new
+         // row would land on the preview's: then the line is drawn afresh.
         const Place end = locate(view(), editing_.cursor);
+        if (previewShown_ && end.row != cursorRow_) return draw(), Step::more;
         show(shown(k.text()) + (end.col == 0 && end.row > 0 ? " \r" : ""));
         cursorRow_ = end.row;
       }
@@ -189,6 +244,7 @@ bool Lines::readMore(int waitMs) {
 // prompt, which nothing printed again, is shown again.
 bool Lines::edit() {
   startLine(editing_);
+  previewKnown_ = previewShown_ = false;  // R and M may have changed since the last line
   if (blankLine_ && screen_.tail().empty()) show(prompt_);
   else prompt_ = screen_.tail();
   editing_.keep = !keptPrompt_.empty() && prompt_ == keptPrompt_;
@@ -209,11 +265,12 @@ bool Lines::edit() {
     pending_.clear();
     next_ = 0;
     if (bell_) show("\a"), bell_ = false;
+    if (previewer_ != nullptr && !decoder_.waiting()) updatePreview();
     if (!readMore(decoder_.waiting() ? kEscDelayMs : -1)) return false;
   }
 }
 
-Session::Session(std::string_view historyPrompt) {
+Session::Session(std::string_view historyPrompt, Previewer previewer) {
   ok_ = tty::wanted() && tty::enter();
   if (!ok_) return;
   live = &lines_;
@@ -227,6 +284,7 @@ Session::Session(std::string_view historyPrompt) {
     if (!clean) tty::replaceFile(path, writeHistory(loaded));  // trimmed, the garbled lines gone
   }
   lines_.keepHistory(historyPrompt, path, std::move(loaded));
+  lines_.showPreviews(previewer);
 }
 
 Session::~Session() {

@@ -35,6 +35,10 @@ class Screen : public std::streambuf {
   bool noted_ = false;  // a progress note is on the screen
 };
 
+// What a line would compute, to show under it as it is typed ("" for nothing). The work
+// asks goOn between its steps, and stops when it says no.
+using Previewer = std::string (*)(std::string_view line, bool (*goOn)(double done));
+
 // Input: each time the reader has used up the last line, one more line is edited at the
 // terminal and handed over with its line break. A failed read throws std::ios_base::failure
 // carrying errno.
@@ -44,6 +48,8 @@ class Lines : public std::streambuf {
   // Lines typed after this prompt join history, and the file at `path` ("" for none) too;
   // `loaded` is what that file held.
   void keepHistory(std::string_view prompt, std::string path, std::deque<std::string> loaded);
+  // Lines typed after the history prompt show what they would compute on the row below.
+  void showPreviews(Previewer previewer) { previewer_ = previewer; }
   // watch: asked between steps of long work (see engine::goOn): shows progress once the
   // work has run a quarter of a second, and says no once Ctrl-C has been typed.
   bool watch(double done);
@@ -62,6 +68,9 @@ class Lines : public std::streambuf {
   void refresh();
   bool readMore(int waitMs);      // bytes from the terminal into pending_; false at its end
   View view();
+  void updatePreview();
+  void showPreview(const std::string& text);
+  void leaveLine();               // the cursor to the line's end, the preview row erased
 
   Screen& screen_;
   Editing editing_;
@@ -73,6 +82,10 @@ class Lines : public std::streambuf {
   std::string delivered_;     // the finished line and its break, for the reader
   int cols_ = 80, rows_ = 0, cursorRow_ = 0;
   bool bell_ = false, blankLine_ = false;
+  Previewer previewer_ = nullptr;
+  std::string previewedLine_, previewText_;  // the last line worked out, and what it gave
+  bool previewKnown_ = false;     // previewText_ is for previewedLine_
+  bool previewShown_ = false;     // the row under the line shows previewText_
   using Clock = std::chrono::steady_clock;
   Clock::time_point workStart_, lastPoll_, lastNote_;
 };
@@ -81,10 +94,11 @@ class Lines : public std::streambuf {
 // untouched, where standard input and output are not terminals fit for editing (TERM
 // unset or dumb) or raw mode cannot be switched on. The terminal is given back when the
 // session ends, at exit, and on any signal that ends the program. Lines typed after
-// `historyPrompt` are kept in the history file that the environment names.
+// `historyPrompt` are kept in the history file that the environment names, and show what
+// they would compute (`previewer`; none when null).
 class Session {
  public:
-  explicit Session(std::string_view historyPrompt);
+  explicit Session(std::string_view historyPrompt, Previewer previewer = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
