@@ -22,7 +22,8 @@
 namespace limbs::cpu {
 
 // widestVector: the widest kernel the processor runs and the system saves the registers
-// of: avx512 (with its DQ extension), avx2, sse2 on x86-64; plain elsewhere.
+// of: avx512 (with its DQ extension), avx2, sse2 on x86-64; plain elsewhere. The
+// environment's ZANTORIX_KERNEL (plain, sse2, avx2, avx512) caps it.
 Kernel widestVector();
 
 }  // namespace limbs::cpu

@@ -185,7 +185,10 @@ void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level) {
     if (r != nullptr) *r = x;
     return;
   }
-  if (y.len > m + 3 && y.len >= kDivideMin) return fromDivisorTop(x, y, q, r, level);
+  // The divisor's top: its dropped low limbs go through product, which takes kMaxOperand.
+  if (y.len > m + 3 && y.len >= kDivideMin && y.len - (m + 2) <= kMaxOperand) {
+    return fromDivisorTop(x, y, q, r, level);
+  }
   // Halving pays where the halves' divisors can be cut short: not for a short divisor under
   // a long quotient, whose long division costs no more than its halves would.
   if (m < kDivideMin || y.len < kDivideMin || (y.len < 2 * kDivideMin && m >= 2 * y.len)) {

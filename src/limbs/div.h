@@ -10,7 +10,8 @@ namespace limbs {
 // halving the quotient. Measured with bench/micro (bench/README.md).
 constexpr int kDivideMin = 20;
 
-// divide: q := floor(u / v) for v != 0 and u of at most kMaxLimbs - 1 limbs.
+// divide: q := floor(u / v) for v != 0 and u of at most kMaxLimbs - 1 limbs; v of any
+// length (a divisor past the products' operands is divided long where it must be).
 // q must not alias u or v.
 void divide(const Num& u, const Num& v, Num& q);
 // longDivide: the same by long division alone, the reference for divide; with r, also
