@@ -8,6 +8,9 @@
 #if ZANTORIX_SSE2
 #include <emmintrin.h>
 #endif
+#if ZANTORIX_NEON
+#include <arm_neon.h>
+#endif
 
 #include "limbs/columns_kernel.h"
 
@@ -19,6 +22,25 @@ void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, con
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
+#if ZANTORIX_NEON
+// NEON, two lanes: the low halves of both lanes multiplied into 64 bits at once.
+struct Neon {
+  using V = uint64x2_t;
+  static constexpr int kLanes = 2;
+  static V load(const std::uint64_t* p) { return vld1q_u64(p); }
+  static void store(std::uint64_t* p, V x) { vst1q_u64(p, x); }
+  static V set1(Limb x) { return vdupq_n_u64(x); }
+  static V mul(V x, V y) { return vmull_u32(vmovn_u64(x), vmovn_u64(y)); }
+  static V add(V x, V y) { return vaddq_u64(x, y); }
+};
+
+void addRowsNeon(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addRows<Neon>(acc, planes, len, b, bn);
+}
+
+bool carrySpanNeon(Limb* r, const std::int32_t* v, int len) { return carrySpan<Neon>(r, v, len); }
+#endif
+
 }  // namespace kernel
 
 namespace {
@@ -41,16 +63,22 @@ int widen(const Limb* a, int n) {
   return n + G - 1;
 }
 
-// The kernel's sums one row at a time: row j0 + t against plane t.
-void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
-  for (int j = 0; j < bn; ++j) {
-    const std::uint64_t bj = b[j];
-    const std::uint64_t* plane = p + (j % G) * kernel::kPlaneLanes;
-    for (int m = 0; m < len; ++m) acc[j - j % G + m] += bj * plane[m];
-  }
-}
+// The kernel over one 64-bit lane of plain integers: each sum takes its eight rows' 32 by
+// 32-bit products in one visit, a loop over the lanes that compilers vectorise for what the
+// target has.
+struct Plain {
+  using V = std::uint64_t;
+  static constexpr int kLanes = 1;
+  static V load(const std::uint64_t* p) { return *p; }
+  static void store(std::uint64_t* p, V x) { *p = x; }
+  static V set1(Limb x) { return x; }
+  static V mul(V x, V y) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) * static_cast<std::uint32_t>(y); }
+  static V add(V x, V y) { return x + y; }
+};
 
-struct Plain {};
+void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
+  kernel::addRows<Plain>(acc, p, len, b, bn);
+}
 
 #if ZANTORIX_SSE2
 struct Sse2 {
@@ -95,6 +123,9 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
 #if ZANTORIX_SSE2
   if (k >= Kernel::sse2) r.rows = addRowsSse2;
 #endif
+#if ZANTORIX_NEON
+  if (k == Kernel::neon) r.rows = kernel::addRowsNeon, r.span = kernel::carrySpanNeon;
+#endif
 #if ZANTORIX_AVX_KERNELS
   if (k >= Kernel::avx2) r.rows = kernel::addRowsAvx2, r.span = kernel::carrySpanAvx2;
   if (k >= Kernel::avx512) {
@@ -115,7 +146,10 @@ Routines& inUse() {
 
 Kernel bestKernel() {
   static const Kernel best = [] {
-    const Kernel built = ZANTORIX_AVX_KERNELS ? Kernel::avx512 : ZANTORIX_SSE2 ? Kernel::sse2 : Kernel::plain;
+    const Kernel built = ZANTORIX_NEON         ? Kernel::neon
+                         : ZANTORIX_AVX_KERNELS ? Kernel::avx512
+                         : ZANTORIX_SSE2        ? Kernel::sse2
+                                                : Kernel::plain;
     const Kernel cpu = cpu::widestVector();
     return cpu < built ? cpu : built;
   }();
@@ -123,7 +157,7 @@ Kernel bestKernel() {
 }
 
 Kernel useKernel(Kernel k) {
-  const Kernel used = k < bestKernel() ? k : bestKernel();
+  const Kernel used = k < bestKernel() && cpu::builtHere(k) ? k : bestKernel();
   inUse() = routinesFor(used);
   return used;
 }

@@ -1,6 +1,6 @@
 // The inner loop of every schoolbook product: column sums of limb products in 64 bits.
-// One kernel per vector width (none, SSE2, AVX2, AVX-512 with its DQ extension), chosen
-// once from what the CPU has; each gives the same sums.
+// One kernel per vector width (none, SSE2, AVX2, AVX-512 with its DQ extension; NEON on
+// 64-bit ARM), chosen once from what the CPU has; each gives the same sums.
 #pragma once
 
 #include <cstdint>
@@ -28,10 +28,12 @@ void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v);
 // sums −B <= v < 4·B; true when some r[i] is B or more and needs one more carry pass.
 bool carrySpan(Limb* r, const std::int32_t* v, int len);
 
-enum class Kernel { plain, sse2, avx2, avx512 };
+// The x86 kernels in order of width; NEON, on 64-bit ARM, after them.
+enum class Kernel { plain, sse2, avx2, avx512, neon };
 // bestKernel: the widest kernel this CPU and its system run, found on first use.
 // useKernel: switches kernels (the tests and the benchmarks compare them); a kernel wider
-// than bestKernel() gives bestKernel(). Returns the kernel in use.
+// than bestKernel(), or one this program does not hold, gives bestKernel(). Returns the
+// kernel in use.
 Kernel bestKernel();
 Kernel useKernel(Kernel k);
 

@@ -49,25 +49,33 @@ Kernel processorKernel() {
   return avx2 ? Kernel::avx2 : Kernel::sse2;
 }
 #else
-Kernel processorKernel() { return Kernel::plain; }
+Kernel processorKernel() { return ZANTORIX_NEON ? Kernel::neon : Kernel::plain; }
 #endif
 
-// ZANTORIX_KERNEL: plain, sse2, avx2 or avx512 caps the kernel, so that a narrower one can
-// be run and measured on a wider processor; anything else leaves it as it is.
+// ZANTORIX_KERNEL: plain, sse2, avx2, avx512 or neon caps the kernel, so that a narrower one
+// can be run and measured on a wider processor; anything else, or a kernel this program
+// does not hold, leaves it as it is.
 Kernel capped(Kernel widest) {
   const char* asked = std::getenv("ZANTORIX_KERNEL");
   if (asked == nullptr) return widest;
   constexpr struct {
     const char* name;
     Kernel kernel;
-  } kNames[] = {{"plain", Kernel::plain}, {"sse2", Kernel::sse2}, {"avx2", Kernel::avx2}, {"avx512", Kernel::avx512}};
+  } kNames[] = {{"plain", Kernel::plain}, {"sse2", Kernel::sse2}, {"avx2", Kernel::avx2}, {"avx512", Kernel::avx512},
+                {"neon", Kernel::neon}};
   for (const auto& n : kNames) {
-    if (std::strcmp(asked, n.name) == 0) return n.kernel < widest ? n.kernel : widest;
+    if (std::strcmp(asked, n.name) == 0 && builtHere(n.kernel)) return n.kernel < widest ? n.kernel : widest;
   }
   return widest;
 }
 
 }  // namespace
+
+bool builtHere(Kernel k) {
+  if (k == Kernel::neon) return ZANTORIX_NEON;
+  if (k == Kernel::avx2 || k == Kernel::avx512) return ZANTORIX_AVX_KERNELS;
+  return k == Kernel::plain || ZANTORIX_SSE2;
+}
 
 Kernel widestVector() { return capped(processorKernel()); }
 

@@ -19,11 +19,22 @@
 #define ZANTORIX_AVX_KERNELS 0
 #endif
 
+// NEON is part of every 64-bit ARM processor: its kernel is chosen when the program is built.
+#if defined(__aarch64__) || defined(_M_ARM64)
+#define ZANTORIX_NEON 1
+#else
+#define ZANTORIX_NEON 0
+#endif
+
 namespace limbs::cpu {
 
+// builtHere: whether this program holds the kernel (plain everywhere; SSE2, AVX2 and
+// AVX-512 on x86-64; NEON on 64-bit ARM).
+bool builtHere(Kernel k);
+
 // widestVector: the widest kernel the processor runs and the system saves the registers
-// of: avx512 (with its DQ extension), avx2, sse2 on x86-64; plain elsewhere. The
-// environment's ZANTORIX_KERNEL (plain, sse2, avx2, avx512) caps it.
+// of: avx512 (with its DQ extension), avx2, sse2 on x86-64; neon on 64-bit ARM; plain
+// elsewhere. The environment's ZANTORIX_KERNEL (plain, sse2, avx2, avx512, neon) caps it.
 Kernel widestVector();
 
 }  // namespace limbs::cpu
