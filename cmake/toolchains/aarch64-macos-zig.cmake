@@ -1,0 +1,7 @@
+# Cross-building for macOS on arm64 with Zig's C and C++ toolchain (zig from ZIG, or the
+# PATH): a build and a link, as nothing here runs a Mach-O program.
+set(CMAKE_SYSTEM_NAME Darwin)
+set(CMAKE_SYSTEM_PROCESSOR arm64)
+set(CMAKE_CXX_COMPILER ${CMAKE_CURRENT_LIST_DIR}/zig-c++-aarch64-macos)
+set(CMAKE_AR ${CMAKE_CURRENT_LIST_DIR}/zig-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB ${CMAKE_CURRENT_LIST_DIR}/zig-ranlib CACHE FILEPATH "")
