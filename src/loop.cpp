@@ -31,6 +31,7 @@ constexpr const char* kLegend =
 constexpr const char* kTooLong = "  token too long: at most 79 characters\n\n";
 constexpr const char* kCursorKey = "  cursor keys do not work here: type it again\n\n";
 constexpr const char* kStopped = "\n   interrupted: R and M are as they were\n\n";
+constexpr const char* kUnproven = "zantorix: the last digits of that power are not proven\n";
 constexpr int kEscape = 27;
 // Text past this much is handed to the output stream at the end of the token, so that a
 // failed write is noticed soon even while the input never waits.
@@ -316,6 +317,7 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
     if (engine::goOn != nullptr) engine::move(engine::rMemory, engine::rSaved);  // S may change M below
     const LineState line = scan(loop, true);
     if (line.op != ' ' && !loop.quit) compute(line);
+    if (engine::unproven) io.err << kUnproven, engine::unproven = false;
     const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;
     if (handOver && !deliver(io, false)) break;
   }
@@ -343,6 +345,7 @@ int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision) 
     if (fault == nullptr && line.op != ' ' && !loop.quit) {
       if (operate(line, false) == Done::divisionByZero) fault = "division by zero";
       else numtext::display(engine::rResult), put('\n');
+      if (engine::unproven) io.err << kUnproven, engine::unproven = false;
     }
     if (fault != nullptr) {
       if (!deliver(io, true)) return 1;
@@ -373,6 +376,7 @@ std::string preview(std::string_view text, limbs::GoOn goOn) {
   const LineState line = scan(loop, false);
   int output = 0;
   const Done done = operate(line, false, output);
+  engine::unproven = false;  // Enter will say so
   const std::size_t mark = numtext::pending().size();
   if (done == Done::result) numtext::display(output);
   std::string shown = done == Done::result ? "= " + std::string(numtext::pending().substr(mark))

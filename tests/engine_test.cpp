@@ -1,6 +1,8 @@
 // The digit store, its primitives and the five operations on registers set directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 #include <string>
@@ -12,6 +14,7 @@
 #include "limbs/div.h"
 #include "limbs/mul.h"
 #include "limbs/num.h"
+#include "limbs/pow.h"
 #include "support.h"
 
 using namespace engine;
@@ -134,4 +137,54 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
   EXPECT_EQ(limbs::useKernel(limbs::Kernel::avx512), limbs::bestKernel());
   EXPECT_EQ(limbs::useKernel(limbs::Kernel::plain), limbs::Kernel::plain);
   limbs::useKernel(limbs::bestKernel());
+}
+
+// The exact powers' loss bound, at mantissas of two to four limbs: the true power, formed
+// from exact integers, is at or above the computed lower bound and within its carried loss
+// of it; and a power the bound says is settled has every digit of the exact one.
+TEST(Limbs, PowerLossBound) {
+  static limbs::Num x, n, m, t, s, next, a, c, out;
+  const auto log10Of = [](const limbs::Num& v) {
+    double top = 0;
+    for (int k = v.len - 1; k >= std::max(0, v.len - 3); --k) top = top * limbs::kBase + v.d[k];
+    return std::log10(top) + 8.0 * std::max(0, v.len - 3);
+  };
+  unsigned seed = 77;
+  int inexact = 0;
+  for (int round = 0; round < 400; ++round) {
+    const auto next32 = [&] { return seed = seed * 1103515245u + 12345u, seed >> 4; };
+    x.len = 1 + static_cast<int>(next32() % 3);
+    for (int i = 0; i < x.len; ++i) x.d[i] = next32() % limbs::kBase;
+    x.d[x.len - 1] = std::max<limbs::Limb>(x.d[x.len - 1], 1);
+    const int power = 2 + static_cast<int>(next32() % 1500), f = static_cast<int>(next32() % (8 * x.len));
+    const int cap = 2 + round % 3;
+    if (static_cast<long long>(limbs::digits(x)) * power > 8LL * limbs::kMaxOperand - 16) continue;
+    char bits[16];
+    int count = 0;
+    for (int e = power; e > 0; e /= 2) bits[++count] = static_cast<char>('0' + e % 2);
+    long long e = 0;
+    const double logLoss = limbs::lowerBound(x, f, bits, count, cap, m, e);
+    t.len = 1, t.d[0] = 1, s = x;  // t := X^n exactly
+    for (int b = 1; b <= count; ++b) {
+      if (bits[b] == '1') limbs::product(t, s, next), t = next;
+      if (b < count) limbs::product(s, s, next), s = next;
+    }
+    // x^n = t / 10^(f·n) against m·10^(8e): both at the scale of the finer one.
+    const long long shift = 8 * e + static_cast<long long>(f) * power;
+    a = t, c = m;
+    limbs::shiftUp(shift < 0 ? a : c, static_cast<int>(shift < 0 ? -shift : shift));
+    ASSERT_LE(limbs::compare(c, a), 0) << "round " << round;
+    if (limbs::compare(c, a) != 0) {
+      ++inexact;
+      limbs::subFrom(a.d, a.len, c.d, c.len), limbs::trim(a);
+      EXPECT_LE(log10Of(a) - log10Of(c), logLoss + 1e-6) << "round " << round << ": " << power << " at cap " << cap;
+    }
+    // A power the bound settles is the exact one: floor(t / 10^(f·(n − 1))).
+    n.len = 1, n.d[0] = static_cast<limbs::Limb>(power);
+    if (limbs::exactPower(x, f, 8 * limbs::kMaxOperand, n, bits, count, out, cap) == limbs::PowerSize::fits) {
+      limbs::shiftDown(t, f * (power - 1));
+      EXPECT_EQ(limbs::compare(out, t), 0) << "round " << round << ": " << power << " at cap " << cap;
+    }
+  }
+  EXPECT_GT(inexact, 100);
 }

@@ -11,6 +11,7 @@
 namespace engine {
 
 limbs::GoOn goOn = nullptr;
+bool unproven = false;
 
 namespace {
 
@@ -63,6 +64,7 @@ bool chain(const limbs::Num& base, const char* flags, int count) {
 bool exp() {
   char flags[40000];
   static limbs::Num power, base, exact;
+  unproven = false;
   if (goOn != nullptr && !goOn(0)) return false;
   const int count = exponentBits(power, flags);
   const int f = precision - decpoint, intDigits = decpoint + 1;
@@ -71,6 +73,7 @@ bool exp() {
   if (count > 0 && std::any_of(fraction, fraction + f, [](signed char c) { return c != 0; })) {
     switch (limbs::exactPower(base, f, intDigits, power, flags, count, exact, limbs::kMaxOperand, goOn)) {
       case limbs::PowerSize::zero: return zero(rExpResult), true;
+      case limbs::PowerSize::unproven: unproven = true; [[fallthrough]];
       case limbs::PowerSize::fits: return unpack(exact, rExpResult, precision), true;
       case limbs::PowerSize::stopped: return false;
       case limbs::PowerSize::overflows: break;

@@ -12,6 +12,9 @@ namespace engine {
 // reports so and writes nothing. Null (as it starts): every power runs to its end. A
 // power's first question is goOn(0), so that a watcher knows where each one starts.
 extern limbs::GoOn goOn;
+// Whether the last power's last digits are a lower bound that its error bound could not
+// settle (it takes thousands of nines past the last kept digit: all but never).
+extern bool unproven;
 
 // add: r20000 := wrap(r0 + r10000).
 void add();

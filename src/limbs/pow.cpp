@@ -139,10 +139,11 @@ struct Plan {
   }
 };
 
-// out := floor(c·10^f) for the lower bound c of x^n (bits[1..count], lowest first, the top one
-// set); settled when every digit of out is a digit of x^n (see the top of the file).
-Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
-                   bool& capped, GoOn goOn) {
+// The lower bound c of x^n (bits[1..count], lowest first, the top one set) by the plan's
+// steps, with its loss bound; overflows when a step reaches 10^intDigits. `capped` when a
+// step's mantissa was at the plan's cap. The result stays valid until the next call.
+Run windowsPower(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan,
+                 const Value*& result, bool& capped, GoOn goOn) {
   const int w = std::min(windowFor(count), std::max(1, count - 1));
   static Value table[1 << 7], x2, store[2];
   Value *r = &store[0], *next = &store[1];  // swapped, never copied
@@ -185,6 +186,17 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
     if (integerDigits(*r) > intDigits) return Run::overflows;
     i = j - 1;
   }
+  result = r;
+  return Run::settled;
+}
+
+// out := floor(c·10^f) for the lower bound c of x^n; settled when every digit of out is a
+// digit of x^n (see the top of the file).
+Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int count, const Plan& plan, Num& out,
+                   bool& capped, GoOn goOn) {
+  const Value* r = nullptr;
+  const Run run = windowsPower(X, f, intDigits, bits, count, plan, r, capped, goOn);
+  if (run != Run::settled) return run;
   const long long g = -(8 * r->e + f);  // digits of the mantissa below 10^−f
   out = r->m;
   const bool exact = r->logLoss == -std::numeric_limits<double>::infinity();
@@ -233,11 +245,20 @@ Run powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& out
 
 }  // namespace
 
+double lowerBound(const Num& X, int f, const char* bits, int count, int capLimbs, Num& m, long long& e) {
+  const Plan plan{1e9, 0, std::clamp(capLimbs, 2, kMaxOperand)};  // every step at the cap
+  const Value* r = nullptr;
+  bool capped = false;
+  windowsPower(X, f, std::numeric_limits<int>::max(), bits, count, plan, r, capped, nullptr);
+  m = r->m, e = r->e;
+  return r->logLoss;
+}
+
 // The logarithm sorts out the powers certainly too small or too large; the mantissas are
 // planned for the result's digits and a few more, and the plan grows until the bound settles
 // the result. At the cap on K, the exact integers settle it where they fit. (Past that, an
 // unsettled result needs thousands of nines in x^n right after its last kept digit; its
-// lower bound's digits are given.)
+// lower bound's digits are given, and said to be unproven.)
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
                      int capLimbs, GoOn goOn) {
   if (count == 0) return setPow10(out, f), PowerSize::fits;  // x^0 = 1
@@ -258,7 +279,10 @@ PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const cha
     if (run == Run::stopped) return PowerSize::stopped;
     if (run == Run::overflows) return PowerSize::overflows;
     if (run == Run::settled) return PowerSize::fits;
-    if (capped) return powerFromIntegers(X, f, bits, count, out, goOn) == Run::stopped ? PowerSize::stopped : PowerSize::fits;
+    if (capped) {
+      const Run exact = powerFromIntegers(X, f, bits, count, out, goOn);
+      return exact == Run::stopped ? PowerSize::stopped : exact == Run::settled ? PowerSize::fits : PowerSize::unproven;
+    }
     plan.target += std::max(8.0 * plan.limbsFor(0) / 2, 16.0);
   }
 }

@@ -6,7 +6,9 @@
 
 namespace limbs {
 
-enum class PowerSize { zero, fits, overflows, stopped };
+// unproven: as fits, but the last digits are the lower bound's, which the bound could not
+// settle at the cap on the mantissas (it needs thousands of nines past the last kept digit).
+enum class PowerSize { zero, fits, overflows, stopped, unproven };
 
 // exactPower: for x = X / 10^f > 0 and n >= 1 (bits[1..count] its binary digits, lowest
 // first, as '0'/'1'): zero when x^n is certainly below 10^−(f+2), so that its truncation
@@ -18,5 +20,9 @@ enum class PowerSize { zero, fits, overflows, stopped };
 // steps; stopped when it says no (out then holds nothing of use).
 PowerSize exactPower(const Num& X, int f, int intDigits, const Num& n, const char* bits, int count, Num& out,
                      int capLimbs = kMaxOperand, GoOn goOn = nullptr);
+// lowerBound: the windowed power with every mantissa at capLimbs limbs, as exactPower forms
+// it: x^n >= m·B^e > x^n·(1 − 10^r) for the r returned (−infinity: exact). For tests of
+// that bound.
+double lowerBound(const Num& X, int f, const char* bits, int count, int capLimbs, Num& m, long long& e);
 
 }  // namespace limbs
