@@ -56,24 +56,34 @@ void quotientBy(benchmark::State& state, void (*divide)(const Num&, const Num&, 
 void Quotient(benchmark::State& state) { quotientBy(state, limbs::divide); }
 void LongQuotient(benchmark::State& state) { quotientBy(state, limbs::longDivide); }
 
-// A 15,000 / 10,000-digit quotient counted in 10,000-digit products, the two timed in turn
-// so that a drift of the machine's speed falls on both: the counter "products".
-void QuotientInProducts(benchmark::State& state) {
+// A 10,000-digit operation counted in 10,000-digit products, the two timed in turn so that
+// a drift of the machine's speed falls on both: the counter "products".
+template <typename Operation>
+void inProducts(benchmark::State& state, Operation operation) {
   using Clock = std::chrono::steady_clock;
-  dense(a, 15000, 1);
   dense(b, 10000, 2);
   Num& other = c;
   dense(other, 10000, 3);
-  std::chrono::duration<double> quotient{}, product{};
+  std::chrono::duration<double> timed{}, product{};
   for (auto _ : state) {
     const auto t0 = Clock::now();
-    limbs::divide(a, b, q);
+    operation();
     const auto t1 = Clock::now();
     limbs::product(b, other, d);
-    quotient += t1 - t0, product += Clock::now() - t1;
+    timed += t1 - t0, product += Clock::now() - t1;
     benchmark::DoNotOptimize(q.d[0] + d.d[0]);
   }
-  state.counters["products"] = quotient / product;
+  state.counters["products"] = timed / product;
+}
+
+// A 15,000 / 10,000-digit quotient, and a 10,000-digit square, in products.
+void QuotientInProducts(benchmark::State& state) {
+  dense(a, 15000, 1);
+  inProducts(state, [] { limbs::divide(a, b, q); });
+}
+void SquareInProducts(benchmark::State& state) {
+  dense(a, 10000, 1);
+  inProducts(state, [] { limbs::product(a, a, q); });
 }
 
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
@@ -89,12 +99,43 @@ void Kernel(benchmark::State& state) {
   limbs::useKernel(limbs::bestKernel());
 }
 
+// The Karatsuba thresholds: a product (args: kernel, 0) or a square (kernel, 1) of `digits`
+// digits with threshold t limbs for that kernel; the kernel's own thresholds come back after.
+void Threshold(benchmark::State& state) {
+  const auto kernel = static_cast<limbs::Kernel>(state.range(0));
+  const bool square = state.range(1) == 1;
+  const int t = static_cast<int>(state.range(2)), digits = static_cast<int>(state.range(3));
+  if (limbs::useKernel(kernel) != kernel) return state.SkipWithError("kernel not here");
+  const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
+  limbs::setThresholds(kernel, square ? limbs::Thresholds{kept.product, t} : limbs::Thresholds{t, kept.square});
+  dense(a, digits, 1);
+  dense(b, digits, 2);
+  for (auto _ : state) {
+    limbs::product(a, square ? a : b, c);
+    benchmark::DoNotOptimize(c.d[0]);
+  }
+  limbs::setThresholds(kernel, kept);
+  limbs::useKernel(limbs::bestKernel());
+}
+
+void thresholdArgs(benchmark::internal::Benchmark* bench) {
+  for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
+    for (int square = 0; square < 2; ++square) {
+      for (int t : {160, 200, 240, 280, 320, 360, 400, 440, 520, 600, 720, 900}) {
+        for (int digits : {5000, 10000, 20000}) bench->Args({k, square, t, digits});
+      }
+    }
+  }
+}
+
 }  // namespace
 
+BENCHMARK(Threshold)->Apply(thresholdArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Product)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Square)->Arg(100)->Arg(1000)->Arg(2000)->Arg(3000)->Arg(4000)->Arg(5000)->Arg(6000)->Arg(8000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Quotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(QuotientInProducts)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SquareInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(limbs::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -113,6 +113,7 @@ bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::ca
 // The routines of one kernel. Every entry is set: a kernel without a routine of its own
 // has the narrower kernel's.
 struct Routines {
+  Kernel kernel = Kernel::plain;
   void (*rows)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addRowsPlain;
   void (*split)(const std::uint64_t*, int, std::int32_t*) = splitColumnsPlain;
   bool (*span)(Limb*, const std::int32_t*, int) = carrySpanPlain;
@@ -120,6 +121,7 @@ struct Routines {
 
 Routines routinesFor([[maybe_unused]] Kernel k) {
   Routines r;
+  r.kernel = k;
 #if ZANTORIX_SSE2
   if (k >= Kernel::sse2) r.rows = addRowsSse2;
 #endif
@@ -161,6 +163,8 @@ Kernel useKernel(Kernel k) {
   inUse() = routinesFor(used);
   return used;
 }
+
+Kernel kernelInUse() { return inUse().kernel; }
 
 bool carrySpan(Limb* r, const std::int32_t* v, int len) { return inUse().span(r, v, len); }
 

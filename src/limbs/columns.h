@@ -36,5 +36,7 @@ enum class Kernel { plain, sse2, avx2, avx512, neon };
 // kernel in use.
 Kernel bestKernel();
 Kernel useKernel(Kernel k);
+// kernelInUse: the kernel the column sums take now.
+Kernel kernelInUse();
 
 }  // namespace limbs

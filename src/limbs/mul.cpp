@@ -4,6 +4,7 @@
 #include "limbs/mul.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 
 #include "limbs/columns.h"
@@ -16,8 +17,15 @@ namespace {
 // 1,844 · (10^8 − 1)^2 < 1.8440·10^19 < 2^64 = 1.8446·10^19. (A square's column counts
 // each cross product twice: as many terms as a product's column of the same length.)
 constexpr int kColumnMax = 1844;
-static_assert(kKaratsubaMin - 1 <= kColumnMax && kSquareKaratsubaMin - 1 <= kColumnMax,
-              "every schoolbook column must fit 64 bits");
+
+constexpr bool inColumns(Thresholds t) { return t.product - 1 <= kColumnMax && t.square - 1 <= kColumnMax; }
+// The thresholds by kernel (plain, SSE2, AVX2, AVX-512, NEON), as measured.
+constexpr std::array<Thresholds, 5> kMeasured{{{440, 720}, {440, 720}, {440, 720}, {440, 720}, {440, 720}}};
+static_assert(std::all_of(kMeasured.begin(), kMeasured.end(), inColumns), "every schoolbook column must fit 64 bits");
+std::array<Thresholds, 5> thresholds = kMeasured;
+
+// Those of the kernel in use, for the products now under way.
+Thresholds current{440, 720};
 
 // Scratch of one Karatsuba level of n limbs (halves of m = ceil(n/2)): |a0 − a1| and
 // |b0 − b1| (m each), their product (2m) and the middle term (2m + 1); then the level below.
@@ -131,7 +139,7 @@ void addMiddle(Limb* r, int n, int m, const Limb* t, bool subtract, std::int32_t
 
 // r[0..2n) := a · b, both of n limbs.
 void karatsuba(Limb* r, const Limb* a, const Limb* b, int n, Limb* ws) {
-  if (n < kKaratsubaMin) return basecase(r, a, n, b, n);
+  if (n < current.product) return basecase(r, a, n, b, n);
   const int m = (n + 1) / 2, h = n - m;
   Limb *da = ws, *db = ws + m, *t = ws + 2 * m, *next = ws + 6 * m + 1;
   auto* v = reinterpret_cast<std::int32_t*>(ws + 4 * m);
@@ -145,7 +153,7 @@ void karatsuba(Limb* r, const Limb* a, const Limb* b, int n, Limb* ws) {
 
 // r[0..2n) := a · a.
 void karatsubaSquare(Limb* r, const Limb* a, int n, Limb* ws) {
-  if (n < kSquareKaratsubaMin) return basecaseSquare(r, a, n);
+  if (n < current.square) return basecaseSquare(r, a, n);
   const int m = (n + 1) / 2, h = n - m;
   Limb *da = ws, *t = ws + 2 * m, *next = ws + 6 * m + 1;
   auto* v = reinterpret_cast<std::int32_t*>(ws + 4 * m);
@@ -158,7 +166,7 @@ void karatsubaSquare(Limb* r, const Limb* a, int n, Limb* ws) {
 
 // r[0..an+bn) := a · b for bn <= an: a in pieces of bn limbs, each piece times b.
 void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
-  if (bn < kKaratsubaMin) return basecase(r, a, an, b, bn);
+  if (bn < current.product) return basecase(r, a, an, b, bn);
   karatsuba(r, a, b, bn, ws);
   std::fill(r + 2 * bn, r + an + bn, Limb{0});
   Limb* piece = ws;
@@ -175,8 +183,16 @@ void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws)
 
 }  // namespace
 
+Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<int>(k)]; }
+
+void setThresholds(Kernel k, Thresholds t) {
+  assert(inColumns(t) && t.product >= 2 && t.square >= 2);
+  thresholds[static_cast<int>(k)] = t;
+}
+
 // The zero limbs below both operands' lowest non-zero limbs are left out of the product.
 void product(const Num& a, const Num& b, Num& out) {
+  current = thresholds[static_cast<int>(kernelInUse())];
   const int la = lowZeroLimbs(a), lb = lowZeroLimbs(b);
   if (la == a.len || lb == b.len) {
     out.len = 0;

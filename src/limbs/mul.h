@@ -2,14 +2,22 @@
 // Karatsuba above it. All scratch is static; nothing is allocated.
 #pragma once
 
+#include "limbs/columns.h"
 #include "limbs/num.h"
 
 namespace limbs {
 
 // Below these operand lengths (limbs) products and squares are formed by schoolbook
-// column sums; from them on by Karatsuba. Measured on the project's machine: bench/README.md.
-constexpr int kKaratsubaMin = 440;
-constexpr int kSquareKaratsubaMin = 720;
+// column sums; from them on by Karatsuba. Each column kernel has its own, measured with
+// bench/micro (bench/README.md says where); all are at most one past the longest column
+// that 64 bits hold.
+struct Thresholds {
+  int product, square;
+};
+// thresholdsFor: those of a kernel. setThresholds: changes them, for the benchmark that
+// measures them.
+Thresholds thresholdsFor(Kernel k);
+void setThresholds(Kernel k, Thresholds t);
 
 // product: out := a * b, by squaring when a and b hold the same value. Each operand has
 // at most kMaxOperand limbs above its low zero limbs. out must not alias a or b.
