@@ -156,7 +156,7 @@ TEST(Limbs, PowerLossBound) {
     x.len = 1 + static_cast<int>(next32() % 3);
     for (int i = 0; i < x.len; ++i) x.d[i] = next32() % limbs::kBase;
     x.d[x.len - 1] = std::max<limbs::Limb>(x.d[x.len - 1], 1);
-    const int power = 2 + static_cast<int>(next32() % 1500), f = static_cast<int>(next32() % (8 * x.len));
+    const int power = 2 + static_cast<int>(next32() % 1500), f = static_cast<int>(next32() % static_cast<unsigned>(8 * x.len));
     const int cap = 2 + round % 3;
     if (static_cast<long long>(limbs::digits(x)) * power > 8LL * limbs::kMaxOperand - 16) continue;
     char bits[16];

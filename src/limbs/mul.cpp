@@ -183,16 +183,16 @@ void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws)
 
 }  // namespace
 
-Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<int>(k)]; }
+Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<std::size_t>(k)]; }
 
 void setThresholds(Kernel k, Thresholds t) {
   assert(inColumns(t) && t.product >= 2 && t.square >= 2);
-  thresholds[static_cast<int>(k)] = t;
+  thresholds[static_cast<std::size_t>(k)] = t;
 }
 
 // The zero limbs below both operands' lowest non-zero limbs are left out of the product.
 void product(const Num& a, const Num& b, Num& out) {
-  current = thresholds[static_cast<int>(kernelInUse())];
+  current = thresholds[static_cast<std::size_t>(kernelInUse())];
   const int la = lowZeroLimbs(a), lb = lowZeroLimbs(b);
   if (la == a.len || lb == b.len) {
     out.len = 0;
