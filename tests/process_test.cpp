@@ -84,6 +84,16 @@ void typeKeys(int tty, const std::string& keys) {
   }
 }
 
+// Types each line and waits for the prompt after it; false when one does not come.
+bool typeLines(int tty, std::string& screen, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const size_t mark = screen.size();
+    typeKeys(tty, line);
+    if (!readUntil(tty, screen, "\n  >", mark + 1)) return false;
+  }
+  return true;
+}
+
 // Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
 // terminal, with TERM set to `term`, its history in `history` ("": none) and previews on
 // or off. The caller keeps both ends.
@@ -259,11 +269,7 @@ std::string session(const std::string& history, const std::vector<std::string>& 
   const pid_t pid = startOnPty("xterm", tty, slave, history);
   std::string screen;
   readUntil(tty, screen, "  Precision: ");
-  for (const std::string& line : lines) {
-    const size_t mark = screen.size();
-    typeKeys(tty, line);
-    readUntil(tty, screen, "\n  >", mark + 1);
-  }
+  typeLines(tty, screen, lines);
   typeKeys(tty, "\x04");
   EXPECT_EQ(finish(pid), 0);
   close(slave), close(tty);
@@ -346,11 +352,7 @@ TEST(Process, LongWorkStops) {
   const pid_t pid = startOnPty("xterm", tty, slave);
   std::string screen;
   ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
-  for (const char* line : {"9999\r", "1e4999+0\r", "S\r"}) {
-    const size_t mark = screen.size();
-    typeKeys(tty, line);
-    ASSERT_TRUE(readUntil(tty, screen, "  >", mark + 1)) << screen;
-  }
+  ASSERT_TRUE(typeLines(tty, screen, {"9999\r", "1e4999+0\r", "S\r"})) << screen;
   size_t mark = screen.size();
   typeKeys(tty, "1.0000001^R\r");
   ASSERT_TRUE(readUntil(tty, screen, "%", mark)) << screen;
@@ -429,11 +431,7 @@ std::string afterEnter(bool previews, const std::vector<std::string>& lines, con
   const pid_t pid = startOnPty("xterm", tty, slave, "", previews);
   std::string screen;
   readUntil(tty, screen, "  Precision: ");
-  for (const std::string& line : lines) {
-    const size_t mark = screen.size();
-    typeKeys(tty, line);
-    readUntil(tty, screen, "\n  >", mark + 1);
-  }
+  typeLines(tty, screen, lines);
   typeKeys(tty, last);
   readUntil(tty, screen, last, screen.size() - 3);
   readUntil(tty, screen, "\x01", 0, 200);  // what the preview drew
@@ -457,11 +455,7 @@ TEST(Process, Previews) {
   const pid_t pid = startOnPty("xterm", tty, slave, "", true);
   std::string screen;
   ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
-  for (const char* line : {"20\r", "1/7\r", "S\r"}) {
-    const size_t mark = screen.size();
-    typeKeys(tty, line);
-    ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark + 1)) << screen;
-  }
+  ASSERT_TRUE(typeLines(tty, screen, {"20\r", "1/7\r", "S\r"})) << screen;
   size_t mark = screen.size();
   typeKeys(tty, "R*7");
   ASSERT_TRUE(readUntil(tty, screen, "= 0.9999999996", mark)) << screen.substr(mark);
@@ -479,11 +473,7 @@ TEST(Process, Previews) {
   mark = screen.size();
   typeKeys(tty, "P\r");
   ASSERT_TRUE(readUntil(tty, screen, "  Precision: ", mark)) << screen;
-  for (const char* line : {"9999\r", "1e4999+0\r"}) {
-    mark = screen.size();
-    typeKeys(tty, line);
-    ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark + 1)) << screen;
-  }
+  ASSERT_TRUE(typeLines(tty, screen, {"9999\r", "1e4999+0\r"})) << screen;
   mark = screen.size();
   typeKeys(tty, "1.0000001^R");
   usleep(20000);
