@@ -32,7 +32,7 @@ constexpr const char* kUsage =
     "Given tokens, or - to read them from standard input, it prints each result's fixed form\n"
     "alone on a line, and nothing else.\n"
     "\n"
-    "  -p, --precision N  digits in all, 0 to 9999 (default 20), for tokens\n"
+    "  -p, --precision N  the precision for tokens, 0 to 9999, as at the prompt (default 20)\n"
     "  --help             print this and exit\n"
     "  --version          print the version and exit\n"
     "\n"
