@@ -47,9 +47,13 @@ struct Request {
   std::string tokens;       // else these, one a line
 };
 
-int usageError(const std::string& message) {
-  std::cerr << "zantorix: " << message << "; try zantorix --help\n";
-  return 2;
+// A request that is already dealt with: the exit status, after a line on standard error
+// for a usage error (status 2).
+Request finished(int status, const std::string& fault = "") {
+  if (!fault.empty()) std::cerr << "zantorix: " << fault << "; try zantorix --help\n";
+  Request r;
+  r.what = Request::done, r.status = status;
+  return r;
 }
 
 // A precision from 0 to 9999, written in plain digits; -1 for anything else.
@@ -62,44 +66,41 @@ int parsePrecision(const char* s) {
   return *s == '\0' || p > 9999 ? -1 : p;
 }
 
+// Options come first; the first other argument, or the one after "--", starts the tokens.
+// An argument of a dash and a digit or point is a token, not an option.
 Request parse(int argc, char** argv) {
   Request r;
   int i = 1;
-  bool tokens = false;
-  for (; i < argc && !tokens; ++i) {
+  for (; i < argc; ++i) {
     const std::string a = argv[i];
-    if ((a == "--help" || a == "--version") && argc > 2) {
-      return r.what = Request::done, r.status = usageError(a + " stands alone"), r;
-    }
     if (a == "--help" || a == "--version") {
+      if (argc > 2) return finished(2, a + " stands alone");
       std::cout << (a == "--help" ? kUsage : "zantorix " ZANTORIX_VERSION "\n") << std::flush;
-      return r.what = Request::done, r.status = std::cout ? 0 : 1, r;
+      return finished(std::cout ? 0 : 1);
     }
     if (a == "-p" || a == "--precision" || a.rfind("--precision=", 0) == 0) {
       const bool joined = a.size() > 11;
-      if (!joined && i + 1 == argc) return r.what = Request::done, r.status = usageError(a + " needs a number"), r;
+      if (!joined && i + 1 == argc) return finished(2, a + " needs a number");
       const char* value = joined ? argv[i] + 12 : argv[++i];
       r.precision = parsePrecision(value);
       if (r.precision < 0) {
-        return r.what = Request::done,
-               r.status = usageError("the precision must be a whole number from 0 to 9999, not '" + std::string(value) + "'"), r;
+        return finished(2, "the precision must be a whole number from 0 to 9999, not '" + std::string(value) + "'");
       }
       r.what = Request::bare;
     } else if (a == "--") {
-      tokens = true, ++i;
+      ++i;
       break;
     } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.') {
-      return r.what = Request::done, r.status = usageError("unknown option '" + a + "'"), r;
+      return finished(2, "unknown option '" + a + "'");
     } else {
+      r.fromInput = a == "-" && i + 1 == argc;
       break;
     }
   }
-  if (i < argc && std::strcmp(argv[i], "-") == 0 && i + 1 == argc && !tokens) return r.what = Request::bare, r.fromInput = true, r;
+  if (r.fromInput) return r.what = Request::bare, r;
   for (; i < argc; ++i) r.tokens.append(argv[i]).push_back('\n');
-  if (r.tokens.empty() && r.what == Request::bare) {
-    return r.what = Request::done, r.status = usageError("no tokens: give tokens, or - to read them"), r;
-  }
   if (!r.tokens.empty()) r.what = Request::bare;
+  if (r.tokens.empty() && r.what == Request::bare) return finished(2, "no tokens: give tokens, or - to read them");
   return r;
 }
 

@@ -64,8 +64,7 @@ int widen(const Limb* a, int n) {
 }
 
 // The kernel over one 64-bit lane of plain integers: each sum takes its eight rows' 32 by
-// 32-bit products in one visit, a loop over the lanes that compilers vectorise for what the
-// target has.
+// 32-bit products in one visit, so it is loaded and stored once for eight products.
 struct Plain {
   using V = std::uint64_t;
   static constexpr int kLanes = 1;
