@@ -262,18 +262,32 @@ int runWith(const std::vector<const char*>& args, std::string& out, std::string&
   return status;
 }
 
-// A session on a pseudo-terminal: waits for the prompt after each line, then ends it with
-// Ctrl-D; returns the screen.
-std::string session(const std::string& history, const std::vector<std::string>& lines) {
+// The calculator on a pseudo-terminal (TERM=xterm), at its first prompt; `screen` is what
+// it has shown. end() types the last keys and returns the exit status.
+struct Term {
   int tty = -1, slave = -1;
-  const pid_t pid = startOnPty("xterm", tty, slave, history);
+  pid_t pid;
   std::string screen;
-  readUntil(tty, screen, "  Precision: ");
-  typeLines(tty, screen, lines);
-  typeKeys(tty, "\x04");
-  EXPECT_EQ(finish(pid), 0);
-  close(slave), close(tty);
-  return screen;
+  explicit Term(const std::string& history = "", bool previews = false)
+      : pid(startOnPty("xterm", tty, slave, history, previews)) {
+    readUntil(tty, screen, "  Precision: ");
+  }
+  bool lines(const std::vector<std::string>& l) { return typeLines(tty, screen, l); }
+  bool until(const std::string& needle, size_t from) { return readUntil(tty, screen, needle, from); }
+  int end(const std::string& keys) {
+    typeKeys(tty, keys);
+    const int status = finish(pid);
+    close(slave), close(tty);
+    return status;
+  }
+};
+
+// A session ended by Ctrl-D after these lines: the screen.
+std::string session(const std::string& history, const std::vector<std::string>& lines) {
+  Term t(history);
+  t.lines(lines);
+  EXPECT_EQ(t.end("\x04"), 0);
+  return t.screen;
 }
 
 }  // namespace
@@ -345,32 +359,6 @@ TEST(Process, HistoryFile) {
   EXPECT_EQ(session(dir, {"20\r", "1+2\r"}), plain);  // a folder: nothing can be written
 }
 
-// Long work shows its progress and stops at Ctrl-C: the prompt comes back at once, R and M
-// are as they were, and the next token works.
-TEST(Process, LongWorkStops) {
-  int tty = -1, slave = -1;
-  const pid_t pid = startOnPty("xterm", tty, slave);
-  std::string screen;
-  ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
-  ASSERT_TRUE(typeLines(tty, screen, {"9999\r", "1e4999+0\r", "S\r"})) << screen;
-  size_t mark = screen.size();
-  typeKeys(tty, "1.0000001^R\r");
-  ASSERT_TRUE(readUntil(tty, screen, "%", mark)) << screen;
-  typeKeys(tty, "\x03");
-  const auto asked = std::chrono::steady_clock::now();
-  ASSERT_TRUE(readUntil(tty, screen, "  >", mark)) << screen;
-  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
-  EXPECT_NE(screen.find("interrupted", mark), std::string::npos);
-  EXPECT_EQ(screen.find("result", mark), std::string::npos);
-  mark = screen.size();
-  typeKeys(tty, "R+M\r");
-  ASSERT_TRUE(readUntil(tty, screen, "  >", mark)) << screen;
-  EXPECT_NE(screen.find("result 2.000000e+4999", mark), std::string::npos) << screen.substr(mark, 300);
-  typeKeys(tty, "q\r");
-  EXPECT_EQ(finish(pid), 0);
-  close(slave), close(tty);
-}
-
 // Ctrl-Z under a job-control parent, as a shell runs it: the program stops with the
 // terminal given back (canonical mode), and once continued in the foreground it is in raw
 // mode again and goes on editing and computing.
@@ -423,68 +411,65 @@ TEST(Process, StopAndContinue) {
 
 namespace {
 
-// A session with previews on or off: the lines before `last` each wait for their prompt;
-// then `last` is typed and, after a pause for its preview, Enter. Returns what the screen
-// got after the Enter up to the next prompt.
+// With previews on or off, after these lines: `last` typed and, once its preview is drawn,
+// Enter. Returns what the screen got after the Enter up to the next prompt.
 std::string afterEnter(bool previews, const std::vector<std::string>& lines, const std::string& last) {
-  int tty = -1, slave = -1;
-  const pid_t pid = startOnPty("xterm", tty, slave, "", previews);
-  std::string screen;
-  readUntil(tty, screen, "  Precision: ");
-  typeLines(tty, screen, lines);
-  typeKeys(tty, last);
-  readUntil(tty, screen, last, screen.size() - 3);
-  readUntil(tty, screen, "\x01", 0, 200);  // what the preview drew
-  const size_t mark = screen.size();
-  typeKeys(tty, "\r");
-  readUntil(tty, screen, "\n  >", mark);
-  typeKeys(tty, "q\r");
-  EXPECT_EQ(finish(pid), 0);
-  close(slave), close(tty);
-  return screen.substr(mark);
+  Term t("", previews);
+  t.lines(lines);
+  typeKeys(t.tty, last);
+  t.until(last, t.screen.size() - 3);
+  readUntil(t.tty, t.screen, "\x01", 0, 200);  // what the preview drew
+  const size_t mark = t.screen.size();
+  t.lines({"\r"});
+  EXPECT_EQ(t.end("q\r"), 0);
+  return t.screen.substr(mark);
 }
 
 }  // namespace
 
 // The result shows under the line as it is typed, with no effect: a previewed line dropped
-// with Ctrl-C leaves R, M and the precision as they were; the bytes after Enter are the
-// same with previews on and off (but for the erasing of the preview's row); and keys are
-// echoed at once while a heavy preview works.
-TEST(Process, Previews) {
-  int tty = -1, slave = -1;
-  const pid_t pid = startOnPty("xterm", tty, slave, "", true);
-  std::string screen;
-  ASSERT_TRUE(readUntil(tty, screen, "  Precision: "));
-  ASSERT_TRUE(typeLines(tty, screen, {"20\r", "1/7\r", "S\r"})) << screen;
-  size_t mark = screen.size();
-  typeKeys(tty, "R*7");
-  ASSERT_TRUE(readUntil(tty, screen, "= 0.9999999996", mark)) << screen.substr(mark);
-  typeKeys(tty, "2S");
-  ASSERT_TRUE(readUntil(tty, screen, "S", mark)) << screen.substr(mark);
+// with Ctrl-C leaves R, M and the precision as they were, and keys are echoed at once while
+// a heavy preview works; the bytes after Enter are the same with previews on and off (but
+// for the erasing of the preview's row). Long work shows its progress and stops at Ctrl-C:
+// the prompt comes back at once, with R and M as they were.
+TEST(Process, PreviewsAndLongWork) {
+  Term t("", true);
+  ASSERT_TRUE(t.lines({"20\r", "1/7\r", "S\r"})) << t.screen;
+  size_t mark = t.screen.size();
+  typeKeys(t.tty, "R*7");
+  ASSERT_TRUE(t.until("= 0.9999999996", mark)) << t.screen.substr(mark);
+  typeKeys(t.tty, "2S");
+  ASSERT_TRUE(t.until("S", mark)) << t.screen.substr(mark);
   usleep(100000);
-  typeKeys(tty, "\x03");
-  ASSERT_TRUE(readUntil(tty, screen, "^C\r\n  >", mark)) << screen.substr(mark);
-  mark = screen.size();
-  typeKeys(tty, "R+M\r");
-  ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark)) << screen;
-  EXPECT_NE(screen.find("result 2.857142e-1", mark), std::string::npos) << screen.substr(mark);
+  typeKeys(t.tty, "\x03");
+  ASSERT_TRUE(t.until("^C\r\n  >", mark)) << t.screen.substr(mark);
+  mark = t.screen.size();
+  ASSERT_TRUE(t.lines({"R+M\r"})) << t.screen;
+  EXPECT_NE(t.screen.find("result 2.857142e-1", mark), std::string::npos) << t.screen.substr(mark);
 
-  // Keys during a heavy preview: precision 9999, R = 10^4999, a power too long to preview.
-  mark = screen.size();
-  typeKeys(tty, "P\r");
-  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ", mark)) << screen;
-  ASSERT_TRUE(typeLines(tty, screen, {"9999\r", "1e4999+0\r"})) << screen;
-  mark = screen.size();
-  typeKeys(tty, "1.0000001^R");
+  // Precision 9999, R = M = 10^4999: a power too long to preview, and long to run.
+  typeKeys(t.tty, "P\r");
+  ASSERT_TRUE(t.until("  Precision: ", mark + 1)) << t.screen;
+  ASSERT_TRUE(t.lines({"9999\r", "1e4999+0\r", "S\r"})) << t.screen;
+  typeKeys(t.tty, "1.0000001^R");
   usleep(20000);
-  mark = screen.size();
-  typeKeys(tty, "5");
+  mark = t.screen.size();
+  typeKeys(t.tty, "5");
   const auto typed = std::chrono::steady_clock::now();
-  ASSERT_TRUE(readUntil(tty, screen, "5", mark));
+  ASSERT_TRUE(t.until("5", mark));
   EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::milliseconds(100));
-  typeKeys(tty, "\x15q\r");
-  EXPECT_EQ(finish(pid), 0);
-  close(slave), close(tty);
+  typeKeys(t.tty, "\x7f\r");
+  ASSERT_TRUE(t.until("%", mark)) << t.screen.substr(mark);
+  typeKeys(t.tty, "\x03");
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(t.until("\n  >", mark)) << t.screen.substr(mark);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+  EXPECT_NE(t.screen.find("interrupted", mark), std::string::npos);
+  EXPECT_EQ(t.screen.find("result", mark), std::string::npos);
+  mark = t.screen.size();
+  ASSERT_TRUE(t.lines({"R+M\r"})) << t.screen;
+  EXPECT_NE(t.screen.find("result 2.000000e+4999", mark), std::string::npos) << t.screen.substr(mark, 300);
+  EXPECT_EQ(t.end("q\r"), 0);
 
   const std::vector<std::string> before{"20\r", "3+0\r", "S\r"};
   std::string on = afterEnter(true, before, "M/7"), off = afterEnter(false, before, "M/7");
