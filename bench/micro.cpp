@@ -121,7 +121,7 @@ void Threshold(benchmark::State& state) {
 void thresholdArgs(benchmark::internal::Benchmark* bench) {
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     for (int square = 0; square < 2; ++square) {
-      for (int t : {160, 200, 240, 280, 320, 360, 400, 440, 520, 600, 720, 900}) {
+      for (int t : {24, 32, 48, 64, 96, 128, 160, 200, 240, 320, 440, 720}) {
         for (int digits : {5000, 10000, 20000}) bench->Args({k, square, t, digits});
       }
     }

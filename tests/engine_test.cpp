@@ -139,6 +139,52 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
   limbs::useKernel(limbs::bestKernel());
 }
 
+// Products and squares with Karatsuba down to two limbs (sums of halves stacked five deep)
+// equal the schoolbook ones, for dense limbs and limbs all 99999999, with every kernel; past
+// 1,844 limbs, where columns would overflow, a product equals the sum of its pieces'.
+TEST(Limbs, ProductsAtAnyThreshold) {
+  static limbs::Num a, b, r, s, piece;
+  unsigned seed = 5;
+  const auto fill = [&](limbs::Num& x, int len, bool nines) {
+    for (int i = 0; i < len; ++i) x.d[i] = nines ? limbs::kBase - 1 : (seed = seed * 1103515245u + 12345u) >> 5;
+    for (int i = 0; i < len; ++i) x.d[i] %= limbs::kBase;
+    x.len = len, x.d[len - 1] = std::max<limbs::Limb>(x.d[len - 1], 1);
+  };
+  const int lengths[][2] = {{9, 9}, {40, 17}, {313, 313}, {700, 250}, {1844, 1844}, {1844, 900}};
+  for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
+    const auto kernel = limbs::useKernel(static_cast<limbs::Kernel>(k));
+    const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
+    for (const auto& len : lengths) {
+      for (const bool nines : {false, true}) {
+        fill(a, len[0], nines), fill(b, len[1], nines);
+        for (const limbs::Num* other : {&a, &b}) {
+          limbs::setThresholds(kernel, {5000, 5000});
+          limbs::product(a, *other, r);
+          limbs::setThresholds(kernel, {2, 2});
+          limbs::product(a, *other, s);
+          EXPECT_EQ(limbs::compare(r, s), 0) << len[0] << " by " << other->len << " limbs, kernel " << k;
+        }
+      }
+    }
+    limbs::setThresholds(kernel, kept);
+  }
+  limbs::useKernel(limbs::bestKernel());
+  for (const int len : {1845, 2560}) {  // a·c = a·c0 + a·c1·B^1000, c0 of 1000 limbs, c = b or a
+    for (const bool nines : {false, true}) {
+      fill(a, len, nines), fill(b, len, !nines);
+      for (const limbs::Num* c : {&a, &b}) {
+        limbs::product(a, *c, r);
+        s = *c, s.len = 1000, limbs::trim(s);
+        limbs::product(a, s, piece), limbs::subFrom(r.d, r.len, piece.d, piece.len);
+        std::copy(c->d + 1000, c->d + c->len, s.d), s.len = c->len - 1000;
+        limbs::product(a, s, piece), limbs::subFrom(r.d + 1000, r.len - 1000, piece.d, piece.len);
+        limbs::trim(r);
+        EXPECT_EQ(r.len, 0) << len << " limbs, square " << (c == &a);
+      }
+    }
+  }
+}
+
 // The exact powers' loss bound, at mantissas of two to four limbs: the true power, formed
 // from exact integers, is at or above the computed lower bound and within its carried loss
 // of it; and a power the bound says is settled has every digit of the exact one.

@@ -1,7 +1,7 @@
 // Column sums of schoolbook products. The vector kernels multiply eight limbs of one operand
 // at a time by the other, held as eight widened copies shifted one lane apart (planes), so
 // that every vector load is aligned; a square's cross products use the same kernel, each
-// group of eight rows from its own lane with the pairs on and below the diagonal cleared.
+// group of eight rows from its own lane, with the lanes on and below the diagonal masked.
 #include "limbs/columns.h"
 
 #include "limbs/cpu.h"
@@ -19,6 +19,8 @@ namespace limbs {
 namespace kernel {
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
+void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
+void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
@@ -32,10 +34,17 @@ struct Neon {
   static V set1(Limb x) { return vdupq_n_u64(x); }
   static V mul(V x, V y) { return vmull_u32(vmovn_u64(x), vmovn_u64(y)); }
   static V add(V x, V y) { return vaddq_u64(x, y); }
+  static V keepFrom(V x, int k) {
+    return vandq_u64(x, vcgtq_s64(vcombine_s64(vcreate_s64(0), vcreate_s64(1)), vdupq_n_s64(k - 1)));
+  }
 };
 
 void addRowsNeon(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Neon>(acc, planes, len, b, bn);
+}
+
+void addCrossRowsNeon(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addCrossRows<Neon>(acc, planes, len, b, bn);
 }
 
 bool carrySpanNeon(Limb* r, const std::int32_t* v, int len) { return carrySpan<Neon>(r, v, len); }
@@ -73,10 +82,15 @@ struct Plain {
   static V set1(Limb x) { return x; }
   static V mul(V x, V y) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) * static_cast<std::uint32_t>(y); }
   static V add(V x, V y) { return x + y; }
+  static V keepFrom(V x, int k) { return k <= 0 ? x : 0; }
 };
 
 void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   kernel::addRows<Plain>(acc, p, len, b, bn);
+}
+
+void addCrossRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
+  kernel::addCrossRows<Plain>(acc, p, len, b, bn);
 }
 
 #if ZANTORIX_SSE2
@@ -88,10 +102,15 @@ struct Sse2 {
   static V set1(Limb x) { return _mm_set1_epi64x(x); }
   static V mul(V x, V y) { return _mm_mul_epu32(x, y); }
   static V add(V x, V y) { return _mm_add_epi64(x, y); }
+  static V keepFrom(V x, int k) { return _mm_and_si128(x, _mm_set_epi64x(k <= 1 ? -1 : 0, k <= 0 ? -1 : 0)); }
 };
 
 void addRowsSse2(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   kernel::addRows<Sse2>(acc, p, len, b, bn);
+}
+
+void addCrossRowsSse2(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
+  kernel::addCrossRows<Sse2>(acc, p, len, b, bn);
 }
 #endif
 
@@ -114,6 +133,7 @@ bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::ca
 struct Routines {
   Kernel kernel = Kernel::plain;
   void (*rows)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addRowsPlain;
+  void (*cross)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addCrossRowsPlain;
   void (*split)(const std::uint64_t*, int, std::int32_t*) = splitColumnsPlain;
   bool (*span)(Limb*, const std::int32_t*, int) = carrySpanPlain;
 };
@@ -122,15 +142,16 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
   Routines r;
   r.kernel = k;
 #if ZANTORIX_SSE2
-  if (k >= Kernel::sse2) r.rows = addRowsSse2;
+  if (k >= Kernel::sse2) r.rows = addRowsSse2, r.cross = addCrossRowsSse2;
 #endif
 #if ZANTORIX_NEON
-  if (k == Kernel::neon) r.rows = kernel::addRowsNeon, r.span = kernel::carrySpanNeon;
+  if (k == Kernel::neon) r.rows = kernel::addRowsNeon, r.cross = kernel::addCrossRowsNeon, r.span = kernel::carrySpanNeon;
 #endif
 #if ZANTORIX_AVX_KERNELS
-  if (k >= Kernel::avx2) r.rows = kernel::addRowsAvx2, r.span = kernel::carrySpanAvx2;
+  if (k >= Kernel::avx2) r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2, r.span = kernel::carrySpanAvx2;
   if (k >= Kernel::avx512) {
-    r.rows = kernel::addRowsAvx512, r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
+    r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512, r.split = kernel::splitColumnsAvx512;
+    r.span = kernel::carrySpanAvx512;
   }
 #endif
   return r;
@@ -185,9 +206,8 @@ void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn
 }
 
 // A group of G rows j0.. takes all its cross products in one kernel pass over the planes
-// from lane j0: row t must meet only a[i] for i > j0 + t, so plane t has a[j0..j0+t] cleared
-// before the pass and the rest of the group's limbs after it; the limbs of earlier groups
-// are already clear in every plane.
+// from lane j0, where row t meets a[x − t] at lane x; the pass leaves out lanes j0 to
+// j0 + 2t of plane t, which hold earlier groups' limbs and the group's own up to the diagonal.
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
   if (n < 2 * G) {  // too short to pay for the planes
     for (int j = 1; j < n; ++j) {
@@ -197,16 +217,7 @@ void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
   }
   widen(a, n);
   for (int j0 = 0; j0 < n; j0 += G) {
-    const int rowsHere = n - j0 < G ? n - j0 : G;
-    for (int t = 0; t < G; ++t) {
-      std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;  // where a[j0] sits
-      for (int i = 0; i < G; ++i) lane[i] = i <= t ? 0 : lane[i];   // a fixed count: no string store
-    }
-    inUse().rows(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, rowsHere);
-    for (int t = 0; t < G; ++t) {
-      std::uint64_t* lane = planes + t * kernel::kPlaneLanes + j0 + t;
-      for (int i = 0; i < G; ++i) lane[i] = 0;
-    }
+    inUse().cross(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, n - j0 < G ? n - j0 : G);
   }
 }
 

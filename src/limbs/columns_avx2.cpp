@@ -15,12 +15,19 @@ struct Avx2 {
   static V set1(Limb x) { return _mm256_set1_epi64x(x); }
   static V mul(V x, V y) { return _mm256_mul_epu32(x, y); }
   static V add(V x, V y) { return _mm256_add_epi64(x, y); }
+  static V keepFrom(V x, int k) {
+    return _mm256_and_si256(x, _mm256_cmpgt_epi64(_mm256_set_epi64x(3, 2, 1, 0), _mm256_set1_epi64x(k - 1)));
+  }
 };
 
 }  // namespace
 
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Avx2>(acc, planes, len, b, bn);
+}
+
+void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addCrossRows<Avx2>(acc, planes, len, b, bn);
 }
 
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx2>(r, v, len); }

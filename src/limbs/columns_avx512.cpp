@@ -16,12 +16,19 @@ struct Avx512 {
   static V set1(Limb x) { return _mm512_set1_epi64(x); }
   static V mul(V x, V y) { return _mm512_mul_epu32(x, y); }
   static V add(V x, V y) { return _mm512_add_epi64(x, y); }
+  static V keepFrom(V x, int k) {
+    return _mm512_maskz_mov_epi64(static_cast<__mmask8>(k <= 0 ? 0xFF : k >= 8 ? 0 : 0xFF << k), x);
+  }
 };
 
 }  // namespace
 
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Avx512>(acc, planes, len, b, bn);
+}
+
+void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  addCrossRows<Avx512>(acc, planes, len, b, bn);
 }
 
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx512>(r, v, len); }

@@ -1,6 +1,6 @@
 // The vector kernel of the schoolbook column sums, written once over a lane type S:
 // S::V holds S::kLanes 64-bit lanes; S::mul multiplies the low 32 bits of each lane
-// into a 64-bit product. Included by one file per instruction set, each compiled for it;
+// into a 64-bit product; S::keepFrom(x, k) clears the lanes below k (none for k <= 0). Included by one file per instruction set, each compiled for it;
 // it uses nothing from the standard library, and every routine here is a template on S, so
 // no code that another file links is compiled for a wider instruction set.
 #pragma once
@@ -17,6 +17,23 @@ constexpr int kRowGroup = 8;
 // 2·kRowGroup zero lanes after it (the last vector's overrun), in whole 64-byte lines.
 constexpr int kPlaneLanes = (kMaxOperand + 3 * kRowGroup + 7) / 8 * 8;
 
+// acc[m] += Σ_t bv[t] · plane_t[m] for m from `from` below len (rounded up to whole vectors),
+// plane t at planes + t·kPlaneLanes.
+template <class S>
+inline void addPass(std::uint64_t* acc, const std::uint64_t* planes, int from, int len, const typename S::V* bv) {
+  for (int m = from; m < len; m += S::kLanes) {
+    typename S::V x = S::load(acc + m);
+    for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(planes + t * kPlaneLanes + m)));
+    S::store(acc + m, x);
+  }
+}
+
+// bv[t] := b[j + t] in every lane, 0 past bn.
+template <class S>
+inline void broadcastRows(typename S::V* bv, const Limb* b, int j, int bn) {
+  for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
+}
+
 // acc[j + m] += Σ_t b[j + t] · plane_t[m] for row groups j = 0, G, 2G, ... below bn,
 // t < G = kRowGroup and m < len (rounded up to whole vectors), where plane t, at
 // planes + t·kPlaneLanes, holds the other operand shifted t lanes up: plane_t[m] = a[m − t],
@@ -24,17 +41,28 @@ constexpr int kPlaneLanes = (kMaxOperand + 3 * kRowGroup + 7) / 8 * 8;
 // when planes and acc are. acc holds bn + len + kRowGroup + 8 sums.
 template <class S>
 inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
-  using V = typename S::V;
   for (int j = 0; j < bn; j += kRowGroup) {
-    V bv[kRowGroup];
-    for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
-    std::uint64_t* out = acc + j;
-    for (int m = 0; m < len; m += S::kLanes) {
-      V x = S::load(out + m);
-      for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(planes + t * kPlaneLanes + m)));
-      S::store(out + m, x);
-    }
+    typename S::V bv[kRowGroup];
+    broadcastRows<S>(bv, b, j, bn);
+    addPass<S>(acc + j, planes, 0, len, bv);
   }
+}
+
+// As addRows for one group of bn <= G rows, with lanes 0 to 2t of plane t taken as zero: row
+// t of a square's group meets only the limbs past its own, whatever the planes hold below.
+template <class S>
+inline void addCrossRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
+  typename S::V bv[kRowGroup];
+  broadcastRows<S>(bv, b, 0, bn);
+  int m = 0;
+  for (; m < 2 * kRowGroup && m < len; m += S::kLanes) {
+    typename S::V x = S::load(acc + m);
+    for (int t = 0; t < kRowGroup; ++t) {
+      x = S::add(x, S::mul(bv[t], S::keepFrom(S::load(planes + t * kPlaneLanes + m), 2 * t + 1 - m)));
+    }
+    S::store(acc + m, x);
+  }
+  addPass<S>(acc, planes, m, len, bv);
 }
 
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.

@@ -1,11 +1,13 @@
-// Products and squares. Short operands: schoolbook column sums in 64 bits, one carry
-// pass. Long ones: Karatsuba on halves, a0·b0, a1·b1 and |a0 − a1|·|b0 − b1|, so every
-// intermediate stays a non-negative number of normalised limbs.
+// Products and squares. Schoolbook column sums in 64 bits, with Karatsuba on halves above
+// a threshold. Karatsuba runs on the column sums themselves: halves are added limb by limb
+// without carries, sub-products are combined modulo 2^64, and the carries are taken once,
+// at the top. Only operands too long for 64-bit columns take one level on normalised limbs.
 #include "limbs/mul.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstddef>
 
 #include "limbs/columns.h"
 
@@ -13,32 +15,34 @@ namespace limbs {
 
 namespace {
 
-// A column sums at most kColumnMax products of two limbs below 10^8, and stays below 2^64:
-// 1,844 · (10^8 − 1)^2 < 1.8440·10^19 < 2^64 = 1.8446·10^19. (A square's column counts
-// each cross product twice: as many terms as a product's column of the same length.)
-constexpr int kColumnMax = 1844;
+// A column sum of a product of limb vectors, kept modulo 2^64.
+using Sum = std::uint64_t;
 
-constexpr bool inColumns(Thresholds t) { return t.product - 1 <= kColumnMax && t.square - 1 <= kColumnMax; }
+// A product's column sums stay below min(an, bn)·(B − 1)^2, which 64 bits hold while the
+// shorter operand has at most kColumnMax limbs: 1,844·(10^8 − 1)^2 < 1.8440·10^19 < 2^64.
+// Sub-products may wrap; their sums and differences at the top do not.
+constexpr int kColumnMax = 1844;
+// After d Karatsuba levels a limb of a sum of halves is below 2^d·B; the kernels take 32-bit
+// limbs, and 2^5·10^8 < 2^32.
+constexpr int kMaxDepth = 5;
+
 // The thresholds by kernel (plain, SSE2, AVX2, AVX-512, NEON), as measured.
 constexpr std::array<Thresholds, 5> kMeasured{{{440, 720}, {440, 720}, {440, 720}, {440, 720}, {440, 720}}};
-static_assert(std::all_of(kMeasured.begin(), kMeasured.end(), inColumns), "every schoolbook column must fit 64 bits");
 std::array<Thresholds, 5> thresholds = kMeasured;
 
 // Those of the kernel in use, for the products now under way.
 Thresholds current{440, 720};
 
-// Scratch of one Karatsuba level of n limbs (halves of m = ceil(n/2)): |a0 − a1| and
-// |b0 − b1| (m each), their product (2m) and the middle term (2m + 1); then the level below.
-constexpr int karatsubaScratch(int n, int threshold) {
-  return n < threshold ? 0 : 6 * ((n + 1) / 2) + 1 + karatsubaScratch((n + 1) / 2, threshold);
-}
-// An unbalanced product adds one piece's product (2·bn) per level of its piece recursion;
-// the pieces shrink at least by half every two levels, so 8·kMaxOperand bounds them all.
-constexpr int kScratch = karatsubaScratch(kMaxOperand, 2) + 8 * kMaxOperand;
-Limb scratch[kScratch];
-
-// Column sums of at most kColumnMax products each, in 64 bits, for the schoolbook paths.
-std::uint64_t columns[kMaxLimbs + kColumnSlack];
+// Scratch of the column recursion: per Karatsuba level of n limbs (halves of m), the sums of
+// halves (2m limbs) and their product's columns (2m + kColumnSlack); an unbalanced product
+// adds one piece's columns per level of its piece recursion, pieces that shrink at least by
+// half every two levels.
+constexpr int kLevels = 16;
+Limb halfSums[2 * kMaxOperand + 2 * kLevels];
+Sum sumScratch[12 * kMaxOperand + 4 * kLevels * kColumnSlack];
+// A product's column sums, and the one level on normalised limbs above them.
+Sum columns[kMaxLimbs + kColumnSlack];
+Limb wide[4 * kMaxOperand + 8];
 
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
 inline std::int32_t carryOf(std::int32_t v) {
@@ -63,122 +67,111 @@ std::int32_t settle(Limb* x, int len) {
   return c;
 }
 
-// x[0..len) += c for a small signed carry c, running up until it is absorbed.
-void propagate(Limb* x, int len, std::int32_t c) {
-  for (int i = 0; c != 0 && i < len; ++i) {
-    const std::int32_t y = static_cast<std::int32_t>(x[i]) + c;
-    c = carryOf(y);
-    x[i] = static_cast<Limb>(y - c * static_cast<std::int32_t>(kBase));
-  }
-}
-
-// r[0..len) := v[0..len) normalised, for sums −B <= v < 4·B formed without carries:
-// each limb takes its own remainder and the carry of the limb below, in one vector pass;
-// a rare limb pushed out of range then settles in a scalar pass. Returns the carry out.
-std::int32_t normalise(Limb* r, const std::int32_t* v, int len) {
-  if (len == 0) return 0;
-  const bool off = carrySpan(r, v, len);
-  std::int32_t c = carryOf(v[len - 1]);
-  if (off) c += settle(r, len);
-  return c;
-}
-
-// r[0..len) := the column sums acc[0..len) with their carries, for a value below B^len:
-// each sum splits on its own into three limbs, the pieces are summed per limb (below 3·B)
-// and normalised once.
-void carryOut(Limb* r, const std::uint64_t* acc, int len) {
+// r[0..len) := the column sums s[0..len) with their carries, for a value below B^len: each
+// sum splits on its own into three limbs, the pieces are summed per limb (below 3·B), and
+// one vector pass takes every limb's carry; a rare limb pushed out of range then settles.
+void carryOut(Limb* r, const Sum* s, int len) {
   static std::int32_t v[kMaxLimbs + kColumnSlack];
-  splitColumns(acc, len, v);
-  normalise(r, v, len);
+  splitColumns(s, len, v);
+  if (carrySpan(r, v, len)) settle(r, len);
 }
 
-// r := a · b by column sums, bn <= an, bn <= kColumnMax.
-void basecase(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
-  std::fill(columns, columns + an + bn + kColumnSlack, std::uint64_t{0});
-  addColumns(columns, a, an, b, bn);
-  carryOut(r, columns, an + bn);
+// h[0..m) := a[0..m) + a[m..m+k) limb by limb, without carries (k <= m).
+void addHalves(Limb* h, const Limb* a, int m, int k) {
+  for (int i = 0; i < k; ++i) h[i] = a[i] + a[m + i];
+  for (int i = k; i < m; ++i) h[i] = a[i];
 }
 
-// r := a · a: the cross products once, doubled, plus the squares on the diagonal.
-void basecaseSquare(Limb* r, const Limb* a, int n) {
-  std::fill(columns, columns + 2 * n + kColumnSlack, std::uint64_t{0});
-  addCrossColumns(columns, a, n);
-  for (int i = 0; i < n; ++i) {
-    columns[2 * i] = 2 * columns[2 * i] + std::uint64_t{a[i]} * a[i];
-    columns[2 * i + 1] *= 2;
+// Karatsuba's middle on columns: s[m..) += mid − low − high, where low = s[0..2m−1) and
+// high = s[2m..2n−1) hold the halves' products and mid that of the sums of halves.
+void addMiddle(Sum* s, int n, int m, Sum* mid) {
+  for (int i = 0; i < 2 * m - 1; ++i) mid[i] -= s[i];
+  for (int i = 0; i < 2 * (n - m) - 1; ++i) mid[i] -= s[2 * m + i];
+  for (int i = 0; i < 2 * m - 1; ++i) s[m + i] += mid[i];
+}
+
+// s[0..2n) := the column sums of a·b mod 2^64, both of n limbs below 2^(depth)·B; s holds
+// 2n + kColumnSlack sums, those past 2n − 1 set to 0. hs and ss: scratch for this level on.
+void productColumns(Sum* s, const Limb* a, const Limb* b, int n, int depth, Limb* hs, Sum* ss) {
+  if (n < current.product || depth == kMaxDepth) {
+    std::fill(s, s + 2 * n + kColumnSlack, Sum{0});
+    return addColumns(s, a, n, b, n);
   }
-  carryOut(r, columns, 2 * n);
+  const int m = (n + 1) / 2, h = n - m;
+  Limb *sa = hs, *sb = hs + m;
+  Sum* mid = ss;
+  addHalves(sa, a, m, h), addHalves(sb, b, m, h);
+  productColumns(s, a, b, m, depth, hs + 2 * m, ss + 2 * m + kColumnSlack);
+  productColumns(s + 2 * m, a + m, b + m, h, depth, hs + 2 * m, ss + 2 * m + kColumnSlack);
+  productColumns(mid, sa, sb, m, depth + 1, hs + 2 * m, ss + 2 * m + kColumnSlack);
+  addMiddle(s, n, m, mid);
 }
 
-// d[0..m) := |x − y| for x of m limbs and y of h <= m limbs; true when x < y.
-bool absDiff(Limb* d, const Limb* x, int m, const Limb* y, int h, std::int32_t* v) {
-  bool less = false;
-  if (h == m || std::all_of(x + h, x + m, [](Limb e) { return e == 0; })) {
-    int i = h - 1;
-    while (i >= 0 && x[i] == y[i]) --i;
-    less = i >= 0 && x[i] < y[i];
+// s := the column sums of a·a, as productColumns: the cross products once, doubled, and
+// the squares on the diagonal.
+void squareColumns(Sum* s, const Limb* a, int n, int depth, Limb* hs, Sum* ss) {
+  if (n < current.square || depth == kMaxDepth) {
+    std::fill(s, s + 2 * n + kColumnSlack, Sum{0});
+    addCrossColumns(s, a, n);
+    for (int i = 0; i < n; ++i) {
+      s[2 * i] = 2 * s[2 * i] + Sum{a[i]} * a[i];
+      s[2 * i + 1] *= 2;
+    }
+    return;
   }
-  const std::int32_t s = less ? -1 : 1;
-  for (int i = 0; i < h; ++i) v[i] = s * (static_cast<std::int32_t>(x[i]) - static_cast<std::int32_t>(y[i]));
-  for (int i = h; i < m; ++i) v[i] = static_cast<std::int32_t>(x[i]);
-  normalise(d, v, m);
-  return less;
-}
-
-// Adds the middle term of a Karatsuba level to r (2n limbs) at limb m: low + high ∓ t,
-// where low = r[0..2m), high = r[2m..2n) and t = |x0 − x1|·|y0 − y1| (2m limbs).
-// The four terms are summed limb by limb without carries, then normalised once.
-void addMiddle(Limb* r, int n, int m, const Limb* t, bool subtract, std::int32_t* v) {
-  const int h2 = 2 * (n - m);
-  const std::int32_t s = subtract ? -1 : 1;
-  auto at = [](const Limb* p, int i) { return static_cast<std::int32_t>(p[i]); };
-  for (int i = 0; i < h2; ++i) v[i] = at(r, m + i) + at(r, i) + at(r, 2 * m + i) + s * at(t, i);
-  for (int i = h2; i < 2 * m; ++i) v[i] = at(r, m + i) + at(r, i) + s * at(t, i);
-  propagate(r + 3 * m, 2 * n - 3 * m, normalise(r + m, v, 2 * m));
-}
-
-// r[0..2n) := a · b, both of n limbs.
-void karatsuba(Limb* r, const Limb* a, const Limb* b, int n, Limb* ws) {
-  if (n < current.product) return basecase(r, a, n, b, n);
   const int m = (n + 1) / 2, h = n - m;
-  Limb *da = ws, *db = ws + m, *t = ws + 2 * m, *next = ws + 6 * m + 1;
-  auto* v = reinterpret_cast<std::int32_t*>(ws + 4 * m);
-  const bool negA = absDiff(da, a, m, a + m, h, v);
-  const bool negB = absDiff(db, b, m, b + m, h, v);
-  karatsuba(t, da, db, m, next);
-  karatsuba(r, a, b, m, next);
-  karatsuba(r + 2 * m, a + m, b + m, h, next);
-  addMiddle(r, n, m, t, negA == negB, v);
+  Sum* mid = ss;
+  addHalves(hs, a, m, h);
+  squareColumns(s, a, m, depth, hs + m, ss + 2 * m + kColumnSlack);
+  squareColumns(s + 2 * m, a + m, h, depth, hs + m, ss + 2 * m + kColumnSlack);
+  squareColumns(mid, hs, m, depth + 1, hs + m, ss + 2 * m + kColumnSlack);
+  addMiddle(s, n, m, mid);
 }
 
-// r[0..2n) := a · a.
-void karatsubaSquare(Limb* r, const Limb* a, int n, Limb* ws) {
-  if (n < current.square) return basecaseSquare(r, a, n);
-  const int m = (n + 1) / 2, h = n - m;
-  Limb *da = ws, *t = ws + 2 * m, *next = ws + 6 * m + 1;
-  auto* v = reinterpret_cast<std::int32_t*>(ws + 4 * m);
-  absDiff(da, a, m, a + m, h, v);
-  karatsubaSquare(t, da, m, next);
-  karatsubaSquare(r, a, m, next);
-  karatsubaSquare(r + 2 * m, a + m, h, next);
-  addMiddle(r, n, m, t, true, v);
-}
-
-// r[0..an+bn) := a · b for bn <= an: a in pieces of bn limbs, each piece times b.
-void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
-  if (bn < current.product) return basecase(r, a, an, b, bn);
-  karatsuba(r, a, b, bn, ws);
-  std::fill(r + 2 * bn, r + an + bn, Limb{0});
-  Limb* piece = ws;
+// s[0..an+bn) := the column sums of a·b for bn <= an, limbs below B: a in pieces of bn
+// limbs, each piece times b. s holds an + bn + kColumnSlack sums.
+void unbalancedColumns(Sum* s, const Limb* a, int an, const Limb* b, int bn, Sum* ss) {
+  if (bn < current.product) {
+    std::fill(s, s + an + bn + kColumnSlack, Sum{0});
+    return addColumns(s, a, an, b, bn);
+  }
+  productColumns(s, a, b, bn, 0, halfSums, ss);
+  std::fill(s + 2 * bn, s + an + bn + kColumnSlack, Sum{0});
+  Sum *piece = ss, *next = ss + 2 * bn + kColumnSlack;
   for (int at = bn; at < an; at += bn) {
     const int len = std::min(bn, an - at);
     if (len == bn) {
-      karatsuba(piece, a + at, b, bn, ws + 2 * bn);
+      productColumns(piece, a + at, b, bn, 0, halfSums, next);
     } else {
-      unbalanced(piece, b, bn, a + at, len, ws + 2 * bn);
+      unbalancedColumns(piece, b, bn, a + at, len, next);
     }
-    addTo(r + at, an + bn - at, piece, len + bn);
+    for (int i = 0; i < len + bn; ++i) s[at + i] += piece[i];
   }
+}
+
+// r[0..an+bn) := a · b for bn <= an, bn <= kColumnMax: the columns, then their carries.
+void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
+  if (an == bn && std::equal(a, a + an, b)) {
+    squareColumns(columns, a, an, 0, halfSums, sumScratch);
+  } else {
+    unbalancedColumns(columns, a, an, b, bn, sumScratch);
+  }
+  carryOut(r, columns, an + bn);
+}
+
+// r[0..an+bn) := a · b for kColumnMax < bn <= an: one Karatsuba level on normalised limbs,
+// a0·b0 + (a0 + a1)(b0 + b1) − a0·b0 − a1·b1 one half up + a1·b1 two halves up, whose
+// three products have columns short enough for 64 bits.
+void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
+  const int m = (an + 1) / 2, len = an + bn;
+  Limb *sa = wide, *sb = wide + m + 1, *mid = wide + 2 * m + 2;
+  std::copy(a, a + m, sa), std::copy(b, b + m, sb);
+  sa[m] = addTo(sa, m, a + m, an - m), sb[m] = addTo(sb, m, b + m, bn - m);
+  columnProduct(mid, sa, m + 1, sb, m + 1);
+  columnProduct(r, a, m, b, m);
+  columnProduct(r + 2 * m, a + m, an - m, b + m, bn - m);
+  subFrom(mid, 2 * m + 2, r, 2 * m), subFrom(mid, 2 * m + 2, r + 2 * m, len - 2 * m);
+  addTo(r + m, len - m, mid, 2 * m + 2);
 }
 
 }  // namespace
@@ -186,7 +179,7 @@ void unbalanced(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws)
 Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<std::size_t>(k)]; }
 
 void setThresholds(Kernel k, Thresholds t) {
-  assert(inColumns(t) && t.product >= 2 && t.square >= 2);
+  assert(t.product >= 2 && t.square >= 2);
   thresholds[static_cast<std::size_t>(k)] = t;
 }
 
@@ -199,16 +192,13 @@ void product(const Num& a, const Num& b, Num& out) {
     return;
   }
   const int an = a.len - la, bn = b.len - lb;
+  assert(an <= kMaxOperand && bn <= kMaxOperand);
   std::fill(out.d, out.d + la + lb, Limb{0});
   Limb* r = out.d + la + lb;
-  assert(an <= kMaxOperand && bn <= kMaxOperand);
-  if (an == bn && std::equal(a.d + la, a.d + a.len, b.d + lb)) {
-    karatsubaSquare(r, a.d + la, an, scratch);
-  } else if (an >= bn) {
-    unbalanced(r, a.d + la, an, b.d + lb, bn, scratch);
-  } else {
-    unbalanced(r, b.d + lb, bn, a.d + la, an, scratch);
-  }
+  const Limb *x = a.d + la, *y = b.d + lb;
+  const bool swap = an < bn;
+  (std::min(an, bn) > kColumnMax ? wideProduct : columnProduct)(r, swap ? y : x, std::max(an, bn), swap ? x : y,
+                                                                 std::min(an, bn));
   out.len = a.len + b.len;
   trim(out);
 }
