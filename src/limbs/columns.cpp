@@ -1,8 +1,11 @@
-// Column sums of schoolbook products. The vector kernels multiply eight limbs of one operand
-// at a time by the other, held as eight widened copies shifted one lane apart (planes), so
-// that every vector load is aligned; a square's cross products use the same kernel, each
-// group of eight rows from its own lane, with the lanes on and below the diagonal masked.
+// Column sums of schoolbook products. The kernels multiply eight limbs of one operand at a
+// time by the other, held as widened copies shifted one lane apart (planes, one per lane of a
+// vector), so that every vector load is aligned; a square's cross products use the same
+// kernel, each group of eight rows from its own lane, with the lanes on and below the
+// diagonal masked.
 #include "limbs/columns.h"
+
+#include <algorithm>
 
 #include "limbs/cpu.h"
 #if ZANTORIX_SSE2
@@ -17,6 +20,8 @@
 namespace limbs {
 
 namespace kernel {
+int widenAvx2(std::uint64_t* planes, const Limb* a, int n);
+int widenAvx512(std::uint64_t* planes, const Limb* a, int n);
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
@@ -39,6 +44,8 @@ struct Neon {
   }
 };
 
+int widenNeon(std::uint64_t* planes, const Limb* a, int n) { return widen<Neon>(planes, a, n); }
+
 void addRowsNeon(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Neon>(acc, planes, len, b, bn);
 }
@@ -57,40 +64,56 @@ namespace {
 constexpr int G = kernel::kRowGroup;
 // Below this many limbs in the shorter operand the plain loop is as fast as a vector pass.
 constexpr int kVectorMin = G;
-// The planes of the longer operand (kernel::addRows); 64-byte aligned for whole-line loads.
-alignas(64) std::uint64_t planes[G * kernel::kPlaneLanes];
+// The planes of the longer operand (kernel::widen), from kRowGroup zero lanes before lane 0
+// on; 64-byte aligned for whole-line loads.
+alignas(64) std::uint64_t planeStore[G * kernel::kPlaneLanes];
+std::uint64_t* const planes = planeStore + G;
 
-// planes := a[0..n) widened, plane t shifted t lanes up, zero elsewhere; returns the lanes
-// the kernel must cover, n + G − 1.
-int widen(const Limb* a, int n) {
-  for (int t = 0; t < G; ++t) {
-    std::uint64_t* plane = planes + t * kernel::kPlaneLanes;
-    for (int m = 0; m < G; ++m) plane[m] = 0;  // fixed counts: no string stores
-    for (int i = 0; i < n; ++i) plane[i + t] = a[i];
-    for (int m = 0; m < 2 * G; ++m) plane[n + t + m] = 0;
-  }
+// The portable kernel reads the other operand as 32-bit limbs, from G zero limbs before
+// limb 0 (it leaves the planes alone), and each sum takes its group's eight products in one
+// visit: unsigned 32 by 32-bit products into 64 bits, which compilers vectorise.
+alignas(64) Limb padded[kernel::kPlaneLanes];
+const Limb* const limbsFrom0 = padded + G;
+
+int widenPlain(std::uint64_t*, const Limb* a, int n) {
+  std::fill(padded, padded + G, Limb{0});
+  std::copy(a, a + n, padded + G);
+  std::fill(padded + G + n, padded + 3 * G + n, Limb{0});
   return n + G - 1;
 }
 
-// The kernel over one 64-bit lane of plain integers: each sum takes its eight rows' 32 by
-// 32-bit products in one visit, so it is loaded and stored once for eight products.
-struct Plain {
-  using V = std::uint64_t;
-  static constexpr int kLanes = 1;
-  static V load(const std::uint64_t* p) { return *p; }
-  static void store(std::uint64_t* p, V x) { *p = x; }
-  static V set1(Limb x) { return x; }
-  static V mul(V x, V y) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) * static_cast<std::uint32_t>(y); }
-  static V add(V x, V y) { return x + y; }
-  static V keepFrom(V x, int k) { return k <= 0 ? x : 0; }
-};
-
-void addRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
-  kernel::addRows<Plain>(acc, p, len, b, bn);
+// out[m] += Σ_t bv[t] · a[m − t] for m from `from` below len.
+void plainPass(std::uint64_t* out, int from, int len, const Limb* bv) {
+  for (int m = from; m < len; ++m) {
+    std::uint64_t x = out[m];
+    for (int t = 0; t < G; ++t) x += std::uint64_t{bv[t]} * limbsFrom0[m - t];
+    out[m] = x;
+  }
 }
 
+void rowsOf(Limb* bv, const Limb* b, int j, int bn) {
+  for (int t = 0; t < G; ++t) bv[t] = j + t < bn ? b[j + t] : 0;
+}
+
+void addRowsPlain(std::uint64_t* acc, const std::uint64_t*, int len, const Limb* b, int bn) {
+  for (int j = 0; j < bn; j += G) {
+    Limb bv[G];
+    rowsOf(bv, b, j, bn);
+    plainPass(acc + j, 0, len, bv);
+  }
+}
+
+// The planes' lanes from j0 on are the limbs from a[j0] on: `p` says where the pass starts.
 void addCrossRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
-  kernel::addCrossRows<Plain>(acc, p, len, b, bn);
+  Limb bv[G];
+  rowsOf(bv, b, 0, bn);
+  const int j0 = static_cast<int>(p - planes);
+  const Limb* at = limbsFrom0 + j0;
+  int m = 0;
+  for (; m < 2 * G && m < len; ++m) {
+    for (int t = 0; t < G; ++t) acc[m] += m > 2 * t ? std::uint64_t{bv[t]} * at[m - t] : 0;
+  }
+  if (m < len) plainPass(acc - j0, j0 + m, j0 + len, bv);
 }
 
 #if ZANTORIX_SSE2
@@ -104,6 +127,8 @@ struct Sse2 {
   static V add(V x, V y) { return _mm_add_epi64(x, y); }
   static V keepFrom(V x, int k) { return _mm_and_si128(x, _mm_set_epi64x(k <= 1 ? -1 : 0, k <= 0 ? -1 : 0)); }
 };
+
+int widenSse2(std::uint64_t* p, const Limb* a, int n) { return kernel::widen<Sse2>(p, a, n); }
 
 void addRowsSse2(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   kernel::addRows<Sse2>(acc, p, len, b, bn);
@@ -126,12 +151,15 @@ void splitColumnsPlain(const std::uint64_t* acc, int len, std::int32_t* v) {
   }
 }
 
+// The carries in plain integers (the template needs no lanes of its own).
+struct Plain {};
 bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::carrySpan<Plain>(r, v, len); }
 
 // The routines of one kernel. Every entry is set: a kernel without a routine of its own
 // has the narrower kernel's.
 struct Routines {
   Kernel kernel = Kernel::plain;
+  int (*widen)(std::uint64_t*, const Limb*, int) = widenPlain;
   void (*rows)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addRowsPlain;
   void (*cross)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addCrossRowsPlain;
   void (*split)(const std::uint64_t*, int, std::int32_t*) = splitColumnsPlain;
@@ -142,16 +170,22 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
   Routines r;
   r.kernel = k;
 #if ZANTORIX_SSE2
-  if (k >= Kernel::sse2) r.rows = addRowsSse2, r.cross = addCrossRowsSse2;
+  if (k >= Kernel::sse2) r.widen = widenSse2, r.rows = addRowsSse2, r.cross = addCrossRowsSse2;
 #endif
 #if ZANTORIX_NEON
-  if (k == Kernel::neon) r.rows = kernel::addRowsNeon, r.cross = kernel::addCrossRowsNeon, r.span = kernel::carrySpanNeon;
+  if (k == Kernel::neon) {
+    r.widen = kernel::widenNeon, r.rows = kernel::addRowsNeon, r.cross = kernel::addCrossRowsNeon;
+    r.span = kernel::carrySpanNeon;
+  }
 #endif
 #if ZANTORIX_AVX_KERNELS
-  if (k >= Kernel::avx2) r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2, r.span = kernel::carrySpanAvx2;
+  if (k >= Kernel::avx2) {
+    r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
+    r.span = kernel::carrySpanAvx2;
+  }
   if (k >= Kernel::avx512) {
-    r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512, r.split = kernel::splitColumnsAvx512;
-    r.span = kernel::carrySpanAvx512;
+    r.widen = kernel::widenAvx512, r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512;
+    r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
   }
 #endif
   return r;
@@ -202,7 +236,8 @@ void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn
     }
     return;
   }
-  inUse().rows(acc, planes, widen(a, an), b, bn);
+  const Routines& use = inUse();
+  use.rows(acc, planes, use.widen(planes, a, an), b, bn);
 }
 
 // A group of G rows j0.. takes all its cross products in one kernel pass over the planes
@@ -215,9 +250,10 @@ void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
     }
     return;
   }
-  widen(a, n);
+  const Routines& use = inUse();
+  use.widen(planes, a, n);
   for (int j0 = 0; j0 < n; j0 += G) {
-    inUse().cross(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, n - j0 < G ? n - j0 : G);
+    use.cross(acc + 2 * j0, planes + j0, n - j0 + G - 1, a + j0, n - j0 < G ? n - j0 : G);
   }
 }
 

@@ -22,6 +22,8 @@ struct Avx2 {
 
 }  // namespace
 
+int widenAvx2(std::uint64_t* planes, const Limb* a, int n) { return widen<Avx2>(planes, a, n); }
+
 void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Avx2>(acc, planes, len, b, bn);
 }

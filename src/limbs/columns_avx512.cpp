@@ -23,6 +23,8 @@ struct Avx512 {
 
 }  // namespace
 
+int widenAvx512(std::uint64_t* planes, const Limb* a, int n) { return widen<Avx512>(planes, a, n); }
+
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Avx512>(acc, planes, len, b, bn);
 }

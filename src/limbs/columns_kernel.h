@@ -1,8 +1,8 @@
 // The vector kernel of the schoolbook column sums, written once over a lane type S:
-// S::V holds S::kLanes 64-bit lanes; S::mul multiplies the low 32 bits of each lane
-// into a 64-bit product; S::keepFrom(x, k) clears the lanes below k (none for k <= 0). Included by one file per instruction set, each compiled for it;
-// it uses nothing from the standard library, and every routine here is a template on S, so
-// no code that another file links is compiled for a wider instruction set.
+// S::V holds S::kLanes 64-bit lanes; S::mul multiplies the low 32 bits of each lane into a
+// 64-bit product; S::keepFrom(x, k) clears the lanes below k (none for k <= 0). Included by
+// one file per instruction set, each compiled for it; it uses nothing from the standard library, and every routine here is a
+// template on S, so no code that another file links is compiled for a wider instruction set.
 #pragma once
 
 #include <cstdint>
@@ -13,17 +13,40 @@ namespace limbs::kernel {
 
 // Rows of b taken per pass over the planes.
 constexpr int kRowGroup = 8;
-// Lanes of one plane: the longest operand, its shift by up to kRowGroup − 1 lanes and the
-// 2·kRowGroup zero lanes after it (the last vector's overrun), in whole 64-byte lines.
-constexpr int kPlaneLanes = (kMaxOperand + 3 * kRowGroup + 7) / 8 * 8;
+// Lanes of one plane: kRowGroup zero lanes before lane 0, the longest operand, its shift by
+// up to kRowGroup − 1 lanes and the 2·kRowGroup zero lanes after it (the last vector's
+// overrun), in whole 64-byte lines.
+constexpr int kPlaneLanes = (kMaxOperand + 4 * kRowGroup + 7) / 8 * 8;
 
-// acc[m] += Σ_t bv[t] · plane_t[m] for m from `from` below len (rounded up to whole vectors),
-// plane t at planes + t·kPlaneLanes.
+// The planes hold the other operand a widened to 64-bit lanes, S::kLanes copies: plane s,
+// at planes + s·kPlaneLanes, holds a[x − s] at lane x, zero outside a (from lane −kRowGroup
+// on). So a[m − t] for the kLanes lanes from m, t < kRowGroup, is one aligned vector of plane
+// t mod kLanes, kLanes·floor(t / kLanes) lanes down: narrower kernels widen fewer copies.
+template <class S>
+inline typename S::V at(const std::uint64_t* planes, int t, int m) {
+  return S::load(planes + (t % S::kLanes) * kPlaneLanes + m - S::kLanes * (t / S::kLanes));
+}
+
+// planes := a[0..n) as above, for S::kLanes planes; returns n + kRowGroup − 1, the lanes a
+// pass must cover.
+template <class S>
+inline int widen(std::uint64_t* planes, const Limb* a, int n) {
+  for (int s = 0; s < S::kLanes; ++s) {
+    std::uint64_t* plane = planes + s * kPlaneLanes;
+    for (int m = -kRowGroup; m < s; ++m) plane[m] = 0;
+    for (int i = 0; i < n; ++i) plane[i + s] = a[i];
+    for (int m = 0; m < 2 * kRowGroup; ++m) plane[n + s + m] = 0;
+  }
+  return n + kRowGroup - 1;
+}
+
+// acc[m] += Σ_t bv[t] · a[m − t] for m from `from` (a multiple of kLanes) below len, rounded
+// up to whole vectors.
 template <class S>
 inline void addPass(std::uint64_t* acc, const std::uint64_t* planes, int from, int len, const typename S::V* bv) {
   for (int m = from; m < len; m += S::kLanes) {
     typename S::V x = S::load(acc + m);
-    for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::load(planes + t * kPlaneLanes + m)));
+    for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], at<S>(planes, t, m)));
     S::store(acc + m, x);
   }
 }
@@ -34,11 +57,9 @@ inline void broadcastRows(typename S::V* bv, const Limb* b, int j, int bn) {
   for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
 }
 
-// acc[j + m] += Σ_t b[j + t] · plane_t[m] for row groups j = 0, G, 2G, ... below bn,
-// t < G = kRowGroup and m < len (rounded up to whole vectors), where plane t, at
-// planes + t·kPlaneLanes, holds the other operand shifted t lanes up: plane_t[m] = a[m − t],
-// zero outside a. So every row of a group reads the same lanes and every load is aligned
-// when planes and acc are. acc holds bn + len + kRowGroup + 8 sums.
+// acc[j + m] += Σ_t b[j + t] · a[m − t] for row groups j = 0, G, 2G, ... below bn, t < G =
+// kRowGroup and m < len (rounded up to whole vectors), a from the planes: every row of a group
+// reads aligned lanes when planes and acc are aligned. acc holds bn + len + kRowGroup + 8 sums.
 template <class S>
 inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   for (int j = 0; j < bn; j += kRowGroup) {
@@ -48,8 +69,8 @@ inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, co
   }
 }
 
-// As addRows for one group of bn <= G rows, with lanes 0 to 2t of plane t taken as zero: row
-// t of a square's group meets only the limbs past its own, whatever the planes hold below.
+// As addRows for one group of bn <= G rows, with a[m − t] taken as zero for m <= 2t: row t
+// of a square's group meets only the limbs past its own, whatever the planes hold below.
 template <class S>
 inline void addCrossRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   typename S::V bv[kRowGroup];
@@ -57,9 +78,7 @@ inline void addCrossRows(std::uint64_t* acc, const std::uint64_t* planes, int le
   int m = 0;
   for (; m < 2 * kRowGroup && m < len; m += S::kLanes) {
     typename S::V x = S::load(acc + m);
-    for (int t = 0; t < kRowGroup; ++t) {
-      x = S::add(x, S::mul(bv[t], S::keepFrom(S::load(planes + t * kPlaneLanes + m), 2 * t + 1 - m)));
-    }
+    for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::keepFrom(at<S>(planes, t, m), 2 * t + 1 - m)));
     S::store(acc + m, x);
   }
   addPass<S>(acc, planes, m, len, bv);

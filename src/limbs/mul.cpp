@@ -27,7 +27,7 @@ constexpr int kColumnMax = 1844;
 constexpr int kMaxDepth = 5;
 
 // The thresholds by kernel (plain, SSE2, AVX2, AVX-512, NEON), as measured.
-constexpr std::array<Thresholds, 5> kMeasured{{{440, 720}, {440, 720}, {440, 720}, {440, 720}, {440, 720}}};
+constexpr std::array<Thresholds, 5> kMeasured{{{440, 720}, {440, 720}, {200, 320}, {440, 720}, {440, 720}}};
 std::array<Thresholds, 5> thresholds = kMeasured;
 
 // Those of the kernel in use, for the products now under way.
