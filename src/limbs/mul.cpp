@@ -82,12 +82,18 @@ void addHalves(Limb* h, const Limb* a, int m, int k) {
   for (int i = k; i < m; ++i) h[i] = a[i];
 }
 
-// Karatsuba's middle on columns: s[m..) += mid − low − high, where low = s[0..2m−1) and
-// high = s[2m..2n−1) hold the halves' products and mid that of the sums of halves.
-void addMiddle(Sum* s, int n, int m, Sum* mid) {
-  for (int i = 0; i < 2 * m - 1; ++i) mid[i] -= s[i];
-  for (int i = 0; i < 2 * (n - m) - 1; ++i) mid[i] -= s[2 * m + i];
-  for (int i = 0; i < 2 * m - 1; ++i) s[m + i] += mid[i];
+// Karatsuba's middle on columns: s[m..) += mid − low − high, where low = s[0..2m) and
+// high = s[2m..4m) hold the halves' products and mid (2m sums) that of the sums of halves,
+// each with zeros past its last coefficient. One pass takes s[m + i] and s[2m + i] together,
+// each read before it is written.
+void addMiddle(Sum* s, int m, const Sum* mid) {
+  Sum *low = s, *low2 = s + m, *high = s + 2 * m;
+  const Sum* high2 = s + 3 * m;
+  for (int i = 0; i < m; ++i) {
+    const Sum a = low[i], b = low2[i], c = high[i], d = high2[i];
+    low2[i] = b + mid[i] - a - c;
+    high[i] = c + mid[m + i] - b - d;
+  }
 }
 
 // s[0..2n) := the column sums of a·b mod 2^64, both of n limbs below 2^(depth)·B; s holds
@@ -104,7 +110,7 @@ void productColumns(Sum* s, const Limb* a, const Limb* b, int n, int depth, Limb
   productColumns(s, a, b, m, depth, hs + 2 * m, ss + 2 * m + kColumnSlack);
   productColumns(s + 2 * m, a + m, b + m, h, depth, hs + 2 * m, ss + 2 * m + kColumnSlack);
   productColumns(mid, sa, sb, m, depth + 1, hs + 2 * m, ss + 2 * m + kColumnSlack);
-  addMiddle(s, n, m, mid);
+  addMiddle(s, m, mid);
 }
 
 // s := the column sums of a·a, as productColumns: the cross products once, doubled, and
@@ -125,7 +131,7 @@ void squareColumns(Sum* s, const Limb* a, int n, int depth, Limb* hs, Sum* ss) {
   squareColumns(s, a, m, depth, hs + m, ss + 2 * m + kColumnSlack);
   squareColumns(s + 2 * m, a + m, h, depth, hs + m, ss + 2 * m + kColumnSlack);
   squareColumns(mid, hs, m, depth + 1, hs + m, ss + 2 * m + kColumnSlack);
-  addMiddle(s, n, m, mid);
+  addMiddle(s, m, mid);
 }
 
 // s[0..an+bn) := the column sums of a·b for bn <= an, limbs below B: a in pieces of bn
