@@ -155,20 +155,22 @@ void unbalancedColumns(Sum* s, const Limb* a, int an, const Limb* b, int bn, Sum
   }
 }
 
-// r[0..an+bn) := a · b for bn <= an, bn <= kColumnMax: the columns, then their carries.
-void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
+// r[0..k) := a · b mod B^k, k = min(an + bn, keep), for bn <= an, bn <= kColumnMax: the
+// columns, then the carries of those below k.
+void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep = kMaxLimbs) {
   if (an == bn && std::equal(a, a + an, b)) {
     squareColumns(columns, a, an, 0, halfSums, sumScratch);
   } else {
     unbalancedColumns(columns, a, an, b, bn, sumScratch);
   }
-  carryOut(r, columns, an + bn);
+  carryOut(r, columns, std::min(an + bn, keep));
 }
 
-// r[0..an+bn) := a · b for kColumnMax < bn <= an: one Karatsuba level on normalised limbs,
+// r[0..an+bn) := a · b for kColumnMax < bn <= an (all of it, whatever `keep`): one
+// Karatsuba level on normalised limbs,
 // a0·b0 + (a0 + a1)(b0 + b1) − a0·b0 − a1·b1 one half up + a1·b1 two halves up, whose
 // three products have columns short enough for 64 bits.
-void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn) {
+void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int /*keep*/) {
   const int m = (an + 1) / 2, len = an + bn;
   Limb *sa = wide, *sb = wide + m + 1, *mid = wide + 2 * m + 2;
   std::copy(a, a + m, sa), std::copy(b, b + m, sb);
@@ -189,11 +191,12 @@ void setThresholds(Kernel k, Thresholds t) {
   thresholds[static_cast<std::size_t>(k)] = t;
 }
 
-// The zero limbs below both operands' lowest non-zero limbs are left out of the product.
-void product(const Num& a, const Num& b, Num& out) {
+// The zero limbs below both operands' lowest non-zero limbs are left out of the product, and
+// the carries of the columns from keepLimbs up are never taken.
+void product(const Num& a, const Num& b, Num& out, int keepLimbs) {
   current = thresholds[static_cast<std::size_t>(kernelInUse())];
   const int la = lowZeroLimbs(a), lb = lowZeroLimbs(b);
-  if (la == a.len || lb == b.len) {
+  if (la == a.len || lb == b.len || la + lb >= keepLimbs) {
     out.len = 0;
     return;
   }
@@ -204,13 +207,13 @@ void product(const Num& a, const Num& b, Num& out) {
   const Limb *x = a.d + la, *y = b.d + lb;
   const bool swap = an < bn;
   (std::min(an, bn) > kColumnMax ? wideProduct : columnProduct)(r, swap ? y : x, std::max(an, bn), swap ? x : y,
-                                                                 std::min(an, bn));
-  out.len = a.len + b.len;
+                                                                 std::min(an, bn), keepLimbs - la - lb);
+  out.len = std::min(a.len + b.len, keepLimbs);
   trim(out);
 }
 
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
-  product(a, b, out);
+  product(a, b, out, digitLimbs(f + keep));
   keepLow(out, f + keep);
   shiftDown(out, f);
 }

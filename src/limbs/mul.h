@@ -19,9 +19,9 @@ struct Thresholds {
 Thresholds thresholdsFor(Kernel k);
 void setThresholds(Kernel k, Thresholds t);
 
-// product: out := a * b, by squaring when a and b hold the same value. Each operand has
-// at most kMaxOperand limbs above its low zero limbs. out must not alias a or b.
-void product(const Num& a, const Num& b, Num& out);
+// product: out := a * b mod B^keepLimbs, by squaring when a and b hold the same value. Each
+// operand has at most kMaxOperand limbs above its low zero limbs. out must not alias a or b.
+void product(const Num& a, const Num& b, Num& out, int keepLimbs = kMaxLimbs);
 // mulFixed: out := floor(a * b / 10^f) mod 10^keep: the fixed-point product with f
 // fractional digits, truncated (never rounded) and wrapped. out must not alias a or b.
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep);
