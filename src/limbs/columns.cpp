@@ -106,7 +106,7 @@ void addRowsPlain(std::uint64_t* acc, const std::uint64_t*, int len, const Limb*
 // The planes' lanes from j0 on are the limbs from a[j0] on: `p` says where the pass starts.
 void addCrossRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   Limb bv[G];
-  rowsOf(bv, b, 0, bn);
+  for (int t = 0; t < G; ++t) bv[t] = t < bn ? 2 * b[t] : 0;
   const int j0 = static_cast<int>(p - planes);
   const Limb* at = limbsFrom0 + j0;
   int m = 0;
@@ -246,7 +246,7 @@ void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n) {
   if (n < 2 * G) {  // too short to pay for the planes
     for (int j = 1; j < n; ++j) {
-      for (int i = 0; i < j; ++i) acc[i + j] += std::uint64_t{a[i]} * a[j];
+      for (int i = 0; i < j; ++i) acc[i + j] += std::uint64_t{a[i]} * (2 * a[j]);
     }
     return;
   }

@@ -15,7 +15,8 @@ constexpr int kColumnSlack = 16;
 // addColumns: acc[i + j] += a[i] · b[j] for i < an, j < bn (an, bn <= kMaxOperand).
 // acc holds an + bn + kColumnSlack sums.
 void addColumns(std::uint64_t* acc, const Limb* a, int an, const Limb* b, int bn);
-// addCrossColumns: acc[i + j] += a[i] · a[j] for i < j < n: each cross product once.
+// addCrossColumns: acc[i + j] += 2·a[i]·a[j] for i < j < n, limbs below 2^31: each cross
+// product once, for itself and its mirror image.
 // acc holds 2n + kColumnSlack sums.
 void addCrossColumns(std::uint64_t* acc, const Limb* a, int n);
 

@@ -44,6 +44,9 @@ inline int widen(std::uint64_t* planes, const Limb* a, int n) {
 // up to whole vectors.
 template <class S>
 inline void addPass(std::uint64_t* acc, const std::uint64_t* planes, int from, int len, const typename S::V* bv) {
+#if defined(__GNUC__)
+#pragma GCC unroll 2  // two steps in flight: the loads of one overlap the sums of the other
+#endif
   for (int m = from; m < len; m += S::kLanes) {
     typename S::V x = S::load(acc + m);
     for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], at<S>(planes, t, m)));
@@ -51,10 +54,14 @@ inline void addPass(std::uint64_t* acc, const std::uint64_t* planes, int from, i
   }
 }
 
-// bv[t] := b[j + t] in every lane, 0 past bn.
+// bv[t] := b[j + t] in every lane, 0 past bn; a whole group without a test per row.
 template <class S>
 inline void broadcastRows(typename S::V* bv, const Limb* b, int j, int bn) {
-  for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
+  if (j + kRowGroup <= bn) {
+    for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(b[j + t]);
+  } else {
+    for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(j + t < bn ? b[j + t] : 0);
+  }
 }
 
 // acc[j + m] += Σ_t b[j + t] · a[m − t] for row groups j = 0, G, 2G, ... below bn, t < G =
@@ -69,16 +76,26 @@ inline void addRows(std::uint64_t* acc, const std::uint64_t* planes, int len, co
   }
 }
 
-// As addRows for one group of bn <= G rows, with a[m − t] taken as zero for m <= 2t: row t
-// of a square's group meets only the limbs past its own, whatever the planes hold below.
+// As addRows for one group of bn <= G rows b[t] < 2^31, each taken twice, with a[m − t]
+// taken as zero for m <= 2t: row t of a square's group meets only the limbs past its own,
+// whatever the planes hold below, and each cross product counts for its mirror image too.
 template <class S>
 inline void addCrossRows(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   typename S::V bv[kRowGroup];
-  broadcastRows<S>(bv, b, 0, bn);
+  for (int t = 0; t < kRowGroup; ++t) bv[t] = S::set1(t < bn ? 2 * b[t] : 0);
   int m = 0;
+#if defined(__GNUC__)
+#pragma GCC unroll 16  // whole: each mask, and each product left out, known when compiled
+#endif
   for (; m < 2 * kRowGroup && m < len; m += S::kLanes) {
     typename S::V x = S::load(acc + m);
-    for (int t = 0; t < kRowGroup; ++t) x = S::add(x, S::mul(bv[t], S::keepFrom(at<S>(planes, t, m), 2 * t + 1 - m)));
+#if defined(__GNUC__)
+#pragma GCC unroll 8
+#endif
+    for (int t = 0; t < kRowGroup; ++t) {
+      const int below = 2 * t + 1 - m;  // lanes of this vector on or below row t's diagonal
+      if (below < S::kLanes) x = S::add(x, S::mul(bv[t], below > 0 ? S::keepFrom(at<S>(planes, t, m), below) : at<S>(planes, t, m)));
+    }
     S::store(acc + m, x);
   }
   addPass<S>(acc, planes, m, len, bv);

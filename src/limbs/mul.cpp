@@ -23,7 +23,7 @@ using Sum = std::uint64_t;
 // Sub-products may wrap; their sums and differences at the top do not.
 constexpr int kColumnMax = 1844;
 // After d Karatsuba levels a limb of a sum of halves is below 2^d·B; the kernels take 32-bit
-// limbs, and 2^5·10^8 < 2^32.
+// limbs, and 2^5·10^8 < 2^32 (squares double theirs: 2^4·10^8 < 2^31).
 constexpr int kMaxDepth = 5;
 
 // The thresholds by kernel (plain, SSE2, AVX2, AVX-512, NEON), as measured.
@@ -113,16 +113,13 @@ void productColumns(Sum* s, const Limb* a, const Limb* b, int n, int depth, Limb
   addMiddle(s, m, mid);
 }
 
-// s := the column sums of a·a, as productColumns: the cross products once, doubled, and
-// the squares on the diagonal.
+// s := the column sums of a·a, as productColumns: the cross products once, doubled, and the
+// squares on the diagonal. Doubled limbs must fit 32 bits, so squares stop a level short.
 void squareColumns(Sum* s, const Limb* a, int n, int depth, Limb* hs, Sum* ss) {
-  if (n < current.square || depth == kMaxDepth) {
+  if (n < current.square || depth == kMaxDepth - 1) {
     std::fill(s, s + 2 * n + kColumnSlack, Sum{0});
     addCrossColumns(s, a, n);
-    for (int i = 0; i < n; ++i) {
-      s[2 * i] = 2 * s[2 * i] + Sum{a[i]} * a[i];
-      s[2 * i + 1] *= 2;
-    }
+    for (int i = 0; i < n; ++i) s[2 * i] += Sum{a[i]} * a[i];
     return;
   }
   const int m = (n + 1) / 2, h = n - m;
