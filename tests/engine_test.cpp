@@ -183,6 +183,19 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       }
     }
   }
+  // longProduct, for numbers past the fixed ones, equals product, or the sum of a's halves'.
+  std::vector<limbs::Limb> ws(static_cast<std::size_t>(limbs::longScratch(4000))), got(6000), want(6000);
+  for (const auto& len : {std::pair{2560, 2000}, std::pair{2200, 900}, std::pair{4000, 1900}}) {
+    fill(a, len.first, false), fill(b, len.second, true);
+    limbs::longProduct(got.data(), a.d, a.len, b.d, b.len, ws.data());
+    std::fill(want.begin(), want.end(), 0);
+    for (int at = 0; at < a.len; at += 2000) {
+      s.len = std::min(2000, a.len - at), std::copy(a.d + at, a.d + at + s.len, s.d), limbs::trim(s);
+      limbs::product(s, b, piece);
+      limbs::addTo(want.data() + at, 6000 - at, piece.d, piece.len);
+    }
+    EXPECT_TRUE(std::equal(want.begin(), want.begin() + a.len + b.len, got.begin())) << len.first << " by " << len.second;
+  }
 }
 
 // The exact powers' loss bound, at mantissas of two to four limbs: the true power, formed
@@ -233,4 +246,26 @@ TEST(Limbs, PowerLossBound) {
     }
   }
   EXPECT_GT(inexact, 100);
+  // Past the cap the exact integers settle it, longer than any fixed number (up to 16 MiB):
+  // at a 2-limb cap the digits equal the full cap's; past 16 MiB they are unproven.
+  const struct {
+    limbs::Limb low, high;  // X = high·10^8 + low
+    int f, power;
+  } past[] = {{987, 1, 8, 5001}, {12345678, 100000, 13, 3000}, {1, 10000000, 15, 2047}, {3, 1, 8, 0x7FFFFFFF}};
+  for (const auto& row : past) {
+    x.len = 2, x.d[0] = row.low, x.d[1] = row.high;
+    char bits[40];
+    int count = 0;
+    for (int e = row.power; e > 0; e /= 2) bits[++count] = static_cast<char>('0' + e % 2);
+    n.len = 1, n.d[0] = static_cast<limbs::Limb>(row.power % limbs::kBase);
+    if (row.power >= static_cast<int>(limbs::kBase)) n.len = 2, n.d[1] = static_cast<limbs::Limb>(row.power / limbs::kBase);
+    const auto capped = limbs::exactPower(x, row.f, 40, n, bits, count, out, 2);
+    if (row.power == 0x7FFFFFFF) {
+      EXPECT_EQ(capped, limbs::PowerSize::unproven);
+      continue;
+    }
+    ASSERT_EQ(capped, limbs::PowerSize::fits) << row.power;
+    ASSERT_EQ(limbs::exactPower(x, row.f, 40, n, bits, count, a, limbs::kMaxOperand), limbs::PowerSize::fits);
+    EXPECT_EQ(limbs::compare(out, a), 0) << row.high << "e8+" << row.low << " ^ " << row.power;
+  }
 }

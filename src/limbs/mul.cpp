@@ -179,7 +179,49 @@ void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int /*ke
   addTo(r + m, len - m, mid, 2 * m + 2);
 }
 
+// r[0..an+bn) := a · b, bn <= an, in pieces of a that the column sums take (kMaxOperand limbs).
+void piecewise(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
+  std::fill(r, r + an + bn, Limb{0});
+  for (int at = 0; at < an; at += kMaxOperand) {
+    const int len = std::min(kMaxOperand, an - at);
+    if (len >= bn) {
+      columnProduct(ws, a + at, len, b, bn);
+    } else {
+      columnProduct(ws, b, bn, a + at, len);
+    }
+    addTo(r + at, an + bn - at, ws, len + bn);
+  }
+}
+
 }  // namespace
+
+int longScratch(int an) { return 8 * an + 64; }
+
+// Karatsuba on normalised limbs, as wideProduct, until the shorter operand's columns fit 64
+// bits; an operand over twice as long as the other goes in pieces of the shorter one's length.
+void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
+  if (an < bn) return longProduct(r, b, bn, a, an, ws);
+  current = thresholds[static_cast<std::size_t>(kernelInUse())];
+  if (bn <= kColumnMax) return piecewise(r, a, an, b, bn, ws);
+  const int m = (an + 1) / 2, len = an + bn;
+  if (bn <= m) {  // pieces of bn limbs, each a product of two long operands
+    std::fill(r, r + len, Limb{0});
+    for (int at = 0; at < an; at += bn) {
+      const int piece = std::min(bn, an - at);
+      longProduct(ws, a + at, piece, b, bn, ws + piece + bn);
+      addTo(r + at, len - at, ws, piece + bn);
+    }
+    return;
+  }
+  Limb *sa = ws, *sb = ws + m + 1, *mid = ws + 2 * m + 2, *next = ws + 4 * m + 4;
+  std::copy(a, a + m, sa), std::copy(b, b + m, sb);
+  sa[m] = addTo(sa, m, a + m, an - m), sb[m] = addTo(sb, m, b + m, bn - m);
+  longProduct(mid, sa, m + 1, sb, m + 1, next);
+  longProduct(r, a, m, b, m, next);
+  longProduct(r + 2 * m, a + m, an - m, b + m, bn - m, next);
+  subFrom(mid, 2 * m + 2, r, 2 * m), subFrom(mid, 2 * m + 2, r + 2 * m, len - 2 * m);
+  addTo(r + m, len - m, mid, 2 * m + 2);
+}
 
 Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<std::size_t>(k)]; }
 

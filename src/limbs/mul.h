@@ -22,6 +22,10 @@ void setThresholds(Kernel k, Thresholds t);
 // product: out := a * b mod B^keepLimbs, by squaring when a and b hold the same value. Each
 // operand has at most kMaxOperand limbs above its low zero limbs. out must not alias a or b.
 void product(const Num& a, const Num& b, Num& out, int keepLimbs = kMaxLimbs);
+// longProduct: r[0..an+bn) := a · b for operands of any length, normalised limbs; ws holds
+// longScratch(max(an, bn)) limbs. For numbers past the fixed ones (exact powers' integers).
+int longScratch(int an);
+void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws);
 // mulFixed: out := floor(a * b / 10^f) mod 10^keep: the fixed-point product with f
 // fractional digits, truncated (never rounded) and wrapped. out must not alias a or b.
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep);

@@ -8,13 +8,14 @@
 // Then x^n < c·(1 + 2η): when the digits of c past the last kept one are not all nines as
 // far as that margin reaches, every kept digit of c is a digit of x^n; else the target
 // grows and the power runs again. Where K reaches its cap, the power is formed exactly from
-// integers when it fits.
+// integers, as long as any fixed number or longer (up to 16 MiB, freed afterwards).
 #include "limbs/pow.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "limbs/mul.h"
 
@@ -221,25 +222,41 @@ Run powerByWindows(const Num& X, int f, int intDigits, const char* bits, int cou
   return compare(tail, nines) == 0 ? Run::unsettled : Run::settled;
 }
 
-// out := floor(X^n / 10^(f·(n−1))) = floor(x^n · 10^f) from integers, without a cut: settled;
-// unsettled, out untouched, when X^n would not fit the products' operands; stopped when goOn
-// says no.
+// The most an exact power's integers take, freed when it returns: 16 MiB.
+constexpr long long kPowerBuffer = 16LL << 20;
+
+// out := floor(X^n / 10^(f·(n−1))) = floor(x^n · 10^f) from integers, without a cut, held in
+// one buffer of at most kPowerBuffer bytes: settled; unsettled, out untouched, when X^n would
+// not fit there; stopped when goOn says no.
 Run powerFromIntegers(const Num& X, int f, const char* bits, int count, Num& out, GoOn goOn) {
-  if (count > 30) return Run::unsettled;
+  if (count > 40) return Run::unsettled;
   long long n = 0;
   for (int b = count; b >= 1; --b) n = 2 * n + (bits[b] - '0');
-  if (static_cast<long long>(digits(X)) * n > 8LL * kMaxOperand) return Run::unsettled;
-  static Num store[3];
-  Num *power = &store[0], *s = &store[1], *next = &store[2];  // swapped, never copied
-  power->len = 1, power->d[0] = 1;
-  *s = X;
+  const long long len = static_cast<long long>(digits(X)) * n / kLimbDigits + 2;  // limbs of X^n
+  const long long drop = static_cast<long long>(f) * (n - 1);                       // digits cut off
+  if (len * 3 + longScratch(static_cast<int>(std::min<long long>(len, kPowerBuffer))) > kPowerBuffer / 4 ||
+      len - drop / kLimbDigits > kMaxLimbs) {
+    return Run::unsettled;
+  }
+  const int L = static_cast<int>(len);
+  std::vector<Limb> buffer(static_cast<std::size_t>(3 * L + longScratch(L)));
+  Limb *power = buffer.data(), *s = power + L, *next = s + L, *ws = next + L;  // swapped, never copied
+  int pn = 1, sn = X.len;
+  power[0] = 1;
+  std::copy(X.d, X.d + X.len, s);
+  const auto top = [](const Limb* x, int k) {
+    while (k > 0 && x[k - 1] == 0) --k;
+    return k;
+  };
   for (int b = 1; b <= count; ++b) {
     if (goOn != nullptr && !goOn(static_cast<double>(b) / count)) return Run::stopped;
-    if (bits[b] == '1') product(*power, *s, *next), std::swap(power, next);
-    if (b < count) product(*s, *s, *next), std::swap(s, next);
+    if (bits[b] == '1') longProduct(next, power, pn, s, sn, ws), pn = top(next, pn + sn), std::swap(power, next);
+    if (b < count) longProduct(next, s, sn, s, sn, ws), sn = top(next, 2 * sn), std::swap(s, next);
   }
-  out = *power;
-  shiftDown(out, static_cast<int>(std::min<long long>(static_cast<long long>(f) * (n - 1), 8LL * kMaxLimbs)));
+  const int dropLimbs = static_cast<int>(drop / kLimbDigits);
+  out.len = std::max(0, pn - dropLimbs);
+  std::copy(power + dropLimbs, power + dropLimbs + out.len, out.d);
+  shiftDown(out, static_cast<int>(drop % kLimbDigits));
   return Run::settled;
 }
 

@@ -7,7 +7,8 @@
 namespace limbs {
 
 // unproven: as fits, but the last digits are the lower bound's, which the bound could not
-// settle at the cap on the mantissas (it needs thousands of nines past the last kept digit).
+// settle at the cap on the mantissas (it needs thousands of nines past the last kept digit)
+// and whose exact integers would take more than 16 MiB.
 enum class PowerSize { zero, fits, overflows, stopped, unproven };
 
 // exactPower: for x = X / 10^f > 0 and n >= 1 (bits[1..count] its binary digits, lowest
