@@ -97,9 +97,12 @@ bool typeLines(int tty, std::string& screen, const std::vector<std::string>& lin
 // Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
 // terminal, with TERM set to `term`, its history in `history` ("": none) and previews on
 // or off. The caller keeps both ends.
-pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "", bool previews = false) {
+// The terminal's settings before the program starts go to `initial`, when given.
+pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "", bool previews = false,
+                 termios* initial = nullptr) {
   winsize size{24, 80, 0, 0};
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
+  if (initial != nullptr && tcgetattr(slave, initial) != 0) return -1;
   return start([&] {
     const pid_t child = fork();
     if (child != 0) return child;
@@ -150,9 +153,8 @@ TEST(Process, RealTerminal) {
   for (const auto& row : rows) {
     int tty = -1, slave = -1;
     termios before{}, during{}, after{};
-    const pid_t pid = startOnPty(row.term, tty, slave);
+    const pid_t pid = startOnPty(row.term, tty, slave, "", false, &before);
     ASSERT_GT(pid, 0);
-    ASSERT_EQ(tcgetattr(slave, &before), 0);
     std::string screen;
     ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
     EXPECT_NE(screen.find("(No spaces. Cram everything together.)"), std::string::npos);
