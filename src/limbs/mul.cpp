@@ -117,10 +117,9 @@ void productColumns(Sum* s, const Limb* a, const Limb* b, int n, int depth, Limb
 // squares on the diagonal. Doubled limbs must fit 32 bits, so squares stop a level short.
 void squareColumns(Sum* s, const Limb* a, int n, int depth, Limb* hs, Sum* ss) {
   if (n < current.square || depth == kMaxDepth - 1) {
-    std::fill(s, s + 2 * n + kColumnSlack, Sum{0});
-    addCrossColumns(s, a, n);
-    for (int i = 0; i < n; ++i) s[2 * i] += Sum{a[i]} * a[i];
-    return;
+    for (int i = 0; i < n; ++i) s[2 * i] = Sum{a[i]} * a[i], s[2 * i + 1] = 0;
+    std::fill(s + 2 * n, s + 2 * n + kColumnSlack, Sum{0});
+    return addCrossColumns(s, a, n);
   }
   const int m = (n + 1) / 2, h = n - m;
   Sum* mid = ss;
