@@ -33,7 +33,7 @@ template <class S>
 inline int widen(std::uint64_t* planes, const Limb* a, int n) {
   for (int s = 0; s < S::kLanes; ++s) {
     std::uint64_t* plane = planes + s * kPlaneLanes;
-    for (int m = -kRowGroup; m < s; ++m) plane[m] = 0;
+    for (int m = -kRowGroup; m < kRowGroup; ++m) plane[m] = 0;  // a fixed count: no string store
     for (int i = 0; i < n; ++i) plane[i + s] = a[i];
     for (int m = 0; m < 2 * kRowGroup; ++m) plane[n + s + m] = 0;
   }

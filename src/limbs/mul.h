@@ -1,5 +1,6 @@
 // Products and squares of wide integers: schoolbook column sums below a threshold,
-// Karatsuba above it. All scratch is static; nothing is allocated.
+// Karatsuba above it. All scratch is static; nothing is allocated, except by longProduct's
+// callers.
 #pragma once
 
 #include "limbs/columns.h"
@@ -9,8 +10,7 @@ namespace limbs {
 
 // Below these operand lengths (limbs) products and squares are formed by schoolbook
 // column sums; from them on by Karatsuba. Each column kernel has its own, measured with
-// bench/micro (bench/README.md says where); all are at most one past the longest column
-// that 64 bits hold.
+// bench/micro (bench/README.md says where); any from 2 up gives the same products.
 struct Thresholds {
   int product, square;
 };
