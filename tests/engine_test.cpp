@@ -183,6 +183,16 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       }
     }
   }
+  // Limbs from `drop` on, with the carry into them from the sums below: 5s then 99999999s
+  // times 1 (no carries, but sums within 3 of a multiple of B) and times 3 (carries of 2).
+  for (const int drop : {12, 20}) {
+    for (const limbs::Limb times : {1u, 3u}) {
+      a.len = 40, b.len = 1, b.d[0] = times;
+      for (int i = 0; i < a.len; ++i) a.d[i] = i < 8 ? 5 : limbs::kBase - 1;
+      limbs::product(a, b, r), limbs::product(a, b, s, limbs::kMaxLimbs, drop);
+      EXPECT_TRUE(r.len == s.len && std::equal(r.d + drop, r.d + r.len, s.d + drop)) << drop << ", times " << times;
+    }
+  }
   // longProduct, for numbers past the fixed ones, equals product, or the sum of a's halves'.
   std::vector<limbs::Limb> ws(static_cast<std::size_t>(limbs::longScratch(4000))), got(6000), want(6000);
   for (const auto& len : {std::pair{2560, 2000}, std::pair{2200, 900}, std::pair{4000, 1900}}) {

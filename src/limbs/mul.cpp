@@ -68,13 +68,35 @@ std::int32_t settle(Limb* x, int len) {
   return c;
 }
 
-// r[0..len) := the column sums s[0..len) with their carries, for a value below B^len: each
-// sum splits on its own into three limbs, the pieces are summed per limb (below 3·B), and
-// one vector pass takes every limb's carry; a rare limb pushed out of range then settles.
-void carryOut(Limb* r, const Sum* s, int len) {
+// The limb carries of split sums v[k] < 3·B + 3 never exceed 3, so the carry into limb
+// `from` follows from the few sums below it as soon as one of them is not within 3 of a
+// multiple of B: the carry's range, [0, 3] at `at`, carried up to `from`. −1 if still open.
+int carryInto(const std::int32_t* v, int at, int from) {
+  std::int32_t low = 0, high = 3;
+  for (int k = at; k < from; ++k) low = (v[k] + low) / kBase, high = (v[k] + high) / kBase;
+  return low == high ? low : -1;
+}
+
+// r[from..len) := the limbs from `from` of the column sums s[0..len) with their carries, for
+// a value below B^len (r below `from` unset): each sum splits on its own into three limbs,
+// the pieces are summed per limb (below 3·B), and one vector pass takes every limb's carry;
+// a rare limb pushed out of range then settles. Of the sums below `from` only the top few are
+// split, for the carry into it, unless that carry is still open there.
+void carryOut(Limb* r, const Sum* s, int len, int from = 0) {
+  constexpr int kBelow = 8;  // sums split below `from`; the two lowest lack their lower pieces
   static std::int32_t v[kMaxLimbs + kColumnSlack];
-  splitColumns(s, len, v);
-  if (carrySpan(r, v, len)) settle(r, len);
+  int start = from - kBelow, carry = -1;
+  if (start >= 0) {
+    splitColumns(s + start, len - start, v + start);
+    carry = carryInto(v, start + 2, from);
+  }
+  if (carry < 0) {
+    splitColumns(s, len, v);
+    start = 0, from = 0;
+  } else {
+    --from, v[from] = carry * static_cast<std::int32_t>(kBase);  // a limb below that only carries
+  }
+  if (carrySpan(r + from, v + from, len - from)) settle(r + from, len - from);
 }
 
 // h[0..m) := a[0..m) + a[m..m+k) limb by limb, without carries (k <= m).
@@ -152,22 +174,23 @@ void unbalancedColumns(Sum* s, const Limb* a, int an, const Limb* b, int bn, Sum
   }
 }
 
-// r[0..k) := a · b mod B^k, k = min(an + bn, keep), for bn <= an, bn <= kColumnMax: the
-// columns, then the carries of those below k.
-void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep = kMaxLimbs) {
+// r[drop..k) := the limbs of a · b mod B^k from limb `drop` on, k = min(an + bn, keep), for
+// bn <= an, bn <= kColumnMax: the columns, then the carries of those below k.
+void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep = kMaxLimbs, int drop = 0) {
   if (an == bn && std::equal(a, a + an, b)) {
     squareColumns(columns, a, an, 0, halfSums, sumScratch);
   } else {
     unbalancedColumns(columns, a, an, b, bn, sumScratch);
   }
-  carryOut(r, columns, std::min(an + bn, keep));
+  const int len = std::min(an + bn, keep);
+  carryOut(r, columns, len, std::clamp(drop, 0, len));
 }
 
 // r[0..an+bn) := a · b for kColumnMax < bn <= an (all of it, whatever `keep`): one
 // Karatsuba level on normalised limbs,
 // a0·b0 + (a0 + a1)(b0 + b1) − a0·b0 − a1·b1 one half up + a1·b1 two halves up, whose
 // three products have columns short enough for 64 bits.
-void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int /*keep*/) {
+void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int /*keep*/, int /*drop*/) {
   const int m = (an + 1) / 2, len = an + bn;
   Limb *sa = wide, *sb = wide + m + 1, *mid = wide + 2 * m + 2;
   std::copy(a, a + m, sa), std::copy(b, b + m, sb);
@@ -230,9 +253,10 @@ void setThresholds(Kernel k, Thresholds t) {
   thresholds[static_cast<std::size_t>(k)] = t;
 }
 
-// The zero limbs below both operands' lowest non-zero limbs are left out of the product, and
-// the carries of the columns from keepLimbs up are never taken.
-void product(const Num& a, const Num& b, Num& out, int keepLimbs) {
+// The zero limbs below both operands' lowest non-zero limbs are left out of the product, the
+// carries of the columns from keepLimbs up are never taken, and those below dropLimbs only
+// as far as the carry into it needs.
+void product(const Num& a, const Num& b, Num& out, int keepLimbs, int dropLimbs) {
   current = thresholds[static_cast<std::size_t>(kernelInUse())];
   const int la = lowZeroLimbs(a), lb = lowZeroLimbs(b);
   if (la == a.len || lb == b.len || la + lb >= keepLimbs) {
@@ -246,13 +270,13 @@ void product(const Num& a, const Num& b, Num& out, int keepLimbs) {
   const Limb *x = a.d + la, *y = b.d + lb;
   const bool swap = an < bn;
   (std::min(an, bn) > kColumnMax ? wideProduct : columnProduct)(r, swap ? y : x, std::max(an, bn), swap ? x : y,
-                                                                 std::min(an, bn), keepLimbs - la - lb);
+                                                                 std::min(an, bn), keepLimbs - la - lb, dropLimbs - la - lb);
   out.len = std::min(a.len + b.len, keepLimbs);
   trim(out);
 }
 
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
-  product(a, b, out, digitLimbs(f + keep));
+  product(a, b, out, digitLimbs(f + keep), f / kLimbDigits);
   keepLow(out, f + keep);
   shiftDown(out, f);
 }

@@ -19,9 +19,10 @@ struct Thresholds {
 Thresholds thresholdsFor(Kernel k);
 void setThresholds(Kernel k, Thresholds t);
 
-// product: out := a * b mod B^keepLimbs, by squaring when a and b hold the same value. Each
-// operand has at most kMaxOperand limbs above its low zero limbs. out must not alias a or b.
-void product(const Num& a, const Num& b, Num& out, int keepLimbs = kMaxLimbs);
+// product: out := a * b mod B^keepLimbs, by squaring when a and b hold the same value; the
+// limbs below dropLimbs are left unspecified. Each operand has at most kMaxOperand limbs
+// above its low zero limbs. out must not alias a or b.
+void product(const Num& a, const Num& b, Num& out, int keepLimbs = kMaxLimbs, int dropLimbs = 0);
 // longProduct: r[0..an+bn) := a · b for operands of any length, normalised limbs; ws holds
 // longScratch(max(an, bn)) limbs. For numbers past the fixed ones (exact powers' integers).
 int longScratch(int an);
