@@ -267,8 +267,8 @@ TEST(Limbs, PowerLossBound) {
     char bits[40];
     int count = 0;
     for (int e = row.power; e > 0; e /= 2) bits[++count] = static_cast<char>('0' + e % 2);
-    n.len = 1, n.d[0] = static_cast<limbs::Limb>(row.power % limbs::kBase);
-    if (row.power >= static_cast<int>(limbs::kBase)) n.len = 2, n.d[1] = static_cast<limbs::Limb>(row.power / limbs::kBase);
+    const auto power = static_cast<limbs::Limb>(row.power);
+    n.len = power < limbs::kBase ? 1 : 2, n.d[0] = power % limbs::kBase, n.d[1] = power / limbs::kBase;
     const auto capped = limbs::exactPower(x, row.f, 40, n, bits, count, out, 2);
     if (row.power == 0x7FFFFFFF) {
       EXPECT_EQ(capped, limbs::PowerSize::unproven);

@@ -72,8 +72,9 @@ std::int32_t settle(Limb* x, int len) {
 // `from` follows from the few sums below it as soon as one of them is not within 3 of a
 // multiple of B: the carry's range, [0, 3] at `at`, carried up to `from`. −1 if still open.
 int carryInto(const std::int32_t* v, int at, int from) {
+  constexpr std::int32_t B = kBase;
   std::int32_t low = 0, high = 3;
-  for (int k = at; k < from; ++k) low = (v[k] + low) / kBase, high = (v[k] + high) / kBase;
+  for (int k = at; k < from; ++k) low = (v[k] + low) / B, high = (v[k] + high) / B;
   return low == high ? low : -1;
 }
 
