@@ -169,20 +169,6 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     limbs::setThresholds(kernel, kept);
   }
   limbs::useKernel(limbs::bestKernel());
-  for (const int len : {1845, 2560}) {  // a·c = a·c0 + a·c1·B^1000, c0 of 1000 limbs, c = b or a
-    for (const bool nines : {false, true}) {
-      fill(a, len, nines), fill(b, len, !nines);
-      for (const limbs::Num* c : {&a, &b}) {
-        limbs::product(a, *c, r);
-        s = *c, s.len = 1000, limbs::trim(s);
-        limbs::product(a, s, piece), limbs::subFrom(r.d, r.len, piece.d, piece.len);
-        std::copy(c->d + 1000, c->d + c->len, s.d), s.len = c->len - 1000;
-        limbs::product(a, s, piece), limbs::subFrom(r.d + 1000, r.len - 1000, piece.d, piece.len);
-        limbs::trim(r);
-        EXPECT_EQ(r.len, 0) << len << " limbs, square " << (c == &a);
-      }
-    }
-  }
   // Limbs from `drop` on, with the carry into them from the sums below: 5s then 99999999s
   // times 1 (no carries, but sums within 3 of a multiple of B) and times 3 (carries of 2).
   for (const int drop : {12, 20}) {
@@ -193,18 +179,23 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       EXPECT_TRUE(r.len == s.len && std::equal(r.d + drop, r.d + r.len, s.d + drop)) << drop << ", times " << times;
     }
   }
-  // longProduct, for numbers past the fixed ones, equals product, or the sum of a's halves'.
-  std::vector<limbs::Limb> ws(static_cast<std::size_t>(limbs::longScratch(4000))), got(6000), want(6000);
-  for (const auto& len : {std::pair{2560, 2000}, std::pair{2200, 900}, std::pair{4000, 1900}}) {
-    fill(a, len.first, false), fill(b, len.second, true);
-    limbs::longProduct(got.data(), a.d, a.len, b.d, b.len, ws.data());
-    std::fill(want.begin(), want.end(), 0);
-    for (int at = 0; at < a.len; at += 2000) {
-      s.len = std::min(2000, a.len - at), std::copy(a.d + at, a.d + at + s.len, s.d), limbs::trim(s);
-      limbs::product(s, b, piece);
-      limbs::addTo(want.data() + at, 6000 - at, piece.d, piece.len);
+  // Past 1,844 limbs (product's longest operands, longProduct's any): a·c is the sum of a's
+  // 1,000-limb pieces times c, whose columns 64 bits hold; c is a itself at equal lengths.
+  std::vector<limbs::Limb> ws(limbs::longScratch(4000)), got(6000), want(6000);
+  const int longer[][2] = {{1845, 1845}, {2560, 2560}, {2560, 2000}, {2200, 900}, {4000, 1900}};
+  for (const auto& len : longer) {
+    for (const bool nines : {false, true}) {
+      fill(a, len[0], nines), fill(b, len[1], !nines);
+      const limbs::Num& c = len[0] == len[1] ? a : b;
+      std::fill(want.begin(), want.end(), 0), std::fill(got.begin(), got.end(), 0);
+      for (int at = 0; at < a.len; at += 1000) {
+        s.len = std::min(1000, a.len - at), std::copy(a.d + at, a.d + at + s.len, s.d), limbs::trim(s);
+        limbs::product(s, c, piece), limbs::addTo(want.data() + at, 6000 - at, piece.d, piece.len);
+      }
+      if (a.len <= limbs::kMaxOperand) limbs::product(a, c, r), std::copy(r.d, r.d + r.len, got.begin());
+      if (a.len > limbs::kMaxOperand) limbs::longProduct(got.data(), a.d, a.len, c.d, c.len, ws.data());
+      EXPECT_EQ(want, got) << len[0] << " by " << len[1] << (nines ? ", nines" : "");
     }
-    EXPECT_TRUE(std::equal(want.begin(), want.begin() + a.len + b.len, got.begin())) << len.first << " by " << len.second;
   }
 }
 

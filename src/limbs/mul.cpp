@@ -41,9 +41,10 @@ Thresholds current{200, 320};
 constexpr int kLevels = 16;
 Limb halfSums[2 * kMaxOperand + 2 * kLevels];
 Sum sumScratch[12 * kMaxOperand + 4 * kLevels * kColumnSlack];
-// A product's column sums, and the one level on normalised limbs above them.
+// A product's column sums, and the scratch of the levels on normalised limbs above them for
+// operands whose columns 64 bits do not hold.
 Sum columns[kMaxLimbs + kColumnSlack];
-Limb wide[4 * kMaxOperand + 8];
+Limb wide[longScratch(kMaxOperand)];
 
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
 inline std::int32_t carryOf(std::int32_t v) {
@@ -86,14 +87,15 @@ int carryInto(const std::int32_t* v, int at, int from) {
 void carryOut(Limb* r, const Sum* s, int len, int from = 0) {
   constexpr int kBelow = 8;  // sums split below `from`; the two lowest lack their lower pieces
   static std::int32_t v[kMaxLimbs + kColumnSlack];
-  int start = from - kBelow, carry = -1;
+  const int start = from - kBelow;
+  int carry = -1;
   if (start >= 0) {
     splitColumns(s + start, len - start, v + start);
     carry = carryInto(v, start + 2, from);
   }
   if (carry < 0) {
     splitColumns(s, len, v);
-    start = 0, from = 0;
+    from = 0;
   } else {
     --from, v[from] = carry * static_cast<std::int32_t>(kBase);  // a limb below that only carries
   }
@@ -187,22 +189,6 @@ void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int ke
   carryOut(r, columns, len, std::clamp(drop, 0, len));
 }
 
-// r[0..an+bn) := a · b for kColumnMax < bn <= an (all of it, whatever `keep`): one
-// Karatsuba level on normalised limbs,
-// a0·b0 + (a0 + a1)(b0 + b1) − a0·b0 − a1·b1 one half up + a1·b1 two halves up, whose
-// three products have columns short enough for 64 bits.
-void wideProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int /*keep*/, int /*drop*/) {
-  const int m = (an + 1) / 2, len = an + bn;
-  Limb *sa = wide, *sb = wide + m + 1, *mid = wide + 2 * m + 2;
-  std::copy(a, a + m, sa), std::copy(b, b + m, sb);
-  sa[m] = addTo(sa, m, a + m, an - m), sb[m] = addTo(sb, m, b + m, bn - m);
-  columnProduct(mid, sa, m + 1, sb, m + 1);
-  columnProduct(r, a, m, b, m);
-  columnProduct(r + 2 * m, a + m, an - m, b + m, bn - m);
-  subFrom(mid, 2 * m + 2, r, 2 * m), subFrom(mid, 2 * m + 2, r + 2 * m, len - 2 * m);
-  addTo(r + m, len - m, mid, 2 * m + 2);
-}
-
 // r[0..an+bn) := a · b, bn <= an, in pieces of a that the column sums take (kMaxOperand limbs).
 void piecewise(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
   std::fill(r, r + an + bn, Limb{0});
@@ -219,10 +205,9 @@ void piecewise(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) 
 
 }  // namespace
 
-int longScratch(int an) { return 8 * an + 64; }
-
-// Karatsuba on normalised limbs, as wideProduct, until the shorter operand's columns fit 64
-// bits; an operand over twice as long as the other goes in pieces of the shorter one's length.
+// Karatsuba on normalised limbs, a0·b0 + ((a0 + a1)(b0 + b1) − a0·b0 − a1·b1)·B^m + a1·b1·B^2m,
+// until the shorter operand's columns fit 64 bits; an operand over twice as long as the other
+// goes in pieces of the shorter one's length.
 void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
   if (an < bn) return longProduct(r, b, bn, a, an, ws);
   current = thresholds[static_cast<std::size_t>(kernelInUse())];
@@ -270,8 +255,12 @@ void product(const Num& a, const Num& b, Num& out, int keepLimbs, int dropLimbs)
   Limb* r = out.d + la + lb;
   const Limb *x = a.d + la, *y = b.d + lb;
   const bool swap = an < bn;
-  (std::min(an, bn) > kColumnMax ? wideProduct : columnProduct)(r, swap ? y : x, std::max(an, bn), swap ? x : y,
-                                                                 std::min(an, bn), keepLimbs - la - lb, dropLimbs - la - lb);
+  if (std::min(an, bn) > kColumnMax) {
+    longProduct(r, x, an, y, bn, wide);  // all of it, whatever keepLimbs and dropLimbs
+  } else {
+    columnProduct(r, swap ? y : x, std::max(an, bn), swap ? x : y, std::min(an, bn), keepLimbs - la - lb,
+                  dropLimbs - la - lb);
+  }
   out.len = std::min(a.len + b.len, keepLimbs);
   trim(out);
 }

@@ -25,7 +25,7 @@ void setThresholds(Kernel k, Thresholds t);
 void product(const Num& a, const Num& b, Num& out, int keepLimbs = kMaxLimbs, int dropLimbs = 0);
 // longProduct: r[0..an+bn) := a · b for operands of any length, normalised limbs; ws holds
 // longScratch(max(an, bn)) limbs. For numbers past the fixed ones (exact powers' integers).
-int longScratch(int an);
+constexpr int longScratch(int an) { return 8 * an + 64; }
 void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws);
 // mulFixed: out := floor(a * b / 10^f) mod 10^keep: the fixed-point product with f
 // fractional digits, truncated (never rounded) and wrapped. out must not alias a or b.
