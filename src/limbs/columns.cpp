@@ -83,10 +83,10 @@ int widenPlain(std::uint64_t*, const Limb* a, int n) {
 }
 
 // out[m] += Σ_t bv[t] · a[m − t] for m from `from` below len.
-void plainPass(std::uint64_t* out, int from, int len, const Limb* bv) {
+void plainPass(std::uint64_t* out, const Limb* a, int from, int len, const Limb* bv) {
   for (int m = from; m < len; ++m) {
     std::uint64_t x = out[m];
-    for (int t = 0; t < G; ++t) x += std::uint64_t{bv[t]} * limbsFrom0[m - t];
+    for (int t = 0; t < G; ++t) x += std::uint64_t{bv[t]} * a[m - t];
     out[m] = x;
   }
 }
@@ -99,7 +99,7 @@ void addRowsPlain(std::uint64_t* acc, const std::uint64_t*, int len, const Limb*
   for (int j = 0; j < bn; j += G) {
     Limb bv[G];
     rowsOf(bv, b, j, bn);
-    plainPass(acc + j, 0, len, bv);
+    plainPass(acc + j, limbsFrom0, 0, len, bv);
   }
 }
 
@@ -107,13 +107,12 @@ void addRowsPlain(std::uint64_t* acc, const std::uint64_t*, int len, const Limb*
 void addCrossRowsPlain(std::uint64_t* acc, const std::uint64_t* p, int len, const Limb* b, int bn) {
   Limb bv[G];
   for (int t = 0; t < G; ++t) bv[t] = t < bn ? 2 * b[t] : 0;
-  const int j0 = static_cast<int>(p - planes);
-  const Limb* at = limbsFrom0 + j0;
+  const Limb* a = limbsFrom0 + static_cast<int>(p - planes);
   int m = 0;
   for (; m < 2 * G && m < len; ++m) {
-    for (int t = 0; t < G; ++t) acc[m] += m > 2 * t ? std::uint64_t{bv[t]} * at[m - t] : 0;
+    for (int t = 0; t < G; ++t) acc[m] += m > 2 * t ? std::uint64_t{bv[t]} * a[m - t] : 0;
   }
-  if (m < len) plainPass(acc - j0, j0 + m, j0 + len, bv);
+  plainPass(acc, a, m, len, bv);
 }
 
 #if ZANTORIX_SSE2
