@@ -197,6 +197,27 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       EXPECT_EQ(want, got) << len[0] << " by " << len[1] << (nines ? ", nines" : "");
     }
   }
+  // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
+  // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 5000
+  // and 20, dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the
+  // sums below leave open.
+  const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
+                          {626, 626, 2500, 5001},    {600, 313, 2500, 5001},  {3, 2, 10, 21}};
+  for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
+    limbs::useKernel(static_cast<limbs::Kernel>(k));
+    for (const auto& row : pairs) {
+      for (const bool nines : {false, true}) {
+        static limbs::Num ab, bb;
+        fill(a, row[0], nines), fill(b, row[1], !nines);
+        if (row[1] == 1) b.d[0] = 1;
+        limbs::mulFixed(a, b, r, row[2], row[3]), limbs::mulFixed(b, b, s, row[2], row[3]);
+        limbs::mulFixedPair(a, b, ab, bb, row[2], row[3]);
+        EXPECT_TRUE(limbs::compare(ab, r) == 0 && limbs::compare(bb, s) == 0)
+            << row[0] << " by " << row[1] << ", f " << row[2] << (nines ? ", nines" : "") << ", kernel " << k;
+      }
+    }
+  }
+  limbs::useKernel(limbs::bestKernel());
 }
 
 // The exact powers' loss bound, at mantissas of two to four limbs: the true power, formed

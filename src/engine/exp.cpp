@@ -32,21 +32,26 @@ int exponentBits(limbs::Num& n, char* flags) {
 // 0, and the top bit is always set, so the result is 0. False, with nothing written, when
 // goOn stops it.
 bool chain(const limbs::Num& base, const char* flags, int count) {
-  static limbs::Num store[3];
-  limbs::Num *result = &store[0], *square = &store[1], *next = &store[2];  // swapped, never copied
+  static limbs::Num store[4];
+  limbs::Num *result = &store[0], *square = &store[1], *next = &store[2], *nextSquare = &store[3];  // swapped, never copied
   const int f = precision - decpoint;
   limbs::setPow10(*result, f);
   limbs::keepLow(*result, precision + 1);
   *square = base;
   for (int k = 1; k <= count; ++k) {
     if (goOn != nullptr && !goOn(static_cast<double>(k) / count)) return false;
-    if (flags[k] == '1') {
+    if (flags[k] == '1' && k < count) {  // both products at once
+      limbs::mulFixedPair(*result, *square, *next, *nextSquare, f, precision + 1);
+      std::swap(result, next), std::swap(square, nextSquare);
+    } else if (flags[k] == '1') {
       limbs::mulFixed(*result, *square, *next, f, precision + 1);
       std::swap(result, next);
     }
     if (k == count) break;
-    limbs::mulFixed(*square, *square, *next, f, precision + 1);
-    std::swap(square, next);
+    if (flags[k] == '0') {
+      limbs::mulFixed(*square, *square, *next, f, precision + 1);
+      std::swap(square, next);
+    }
     if (square->len == 0) {
       result->len = 0;
       break;

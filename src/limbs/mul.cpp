@@ -10,6 +10,8 @@
 #include <cstddef>
 
 #include "limbs/columns.h"
+#include "limbs/cpu.h"
+#include "limbs/cyclic.h"
 
 namespace limbs {
 
@@ -69,6 +71,10 @@ std::int32_t settle(Limb* x, int len) {
   return c;
 }
 
+// Sums split below the lowest kept limb for the carry into it; the two lowest of them lack
+// their lower pieces.
+constexpr int kCarryBelow = 8;
+
 // The limb carries of split sums v[k] < 3·B + 3 never exceed 3, so the carry into limb
 // `from` follows from the few sums below it as soon as one of them is not within 3 of a
 // multiple of B: the carry's range, [0, 3] at `at`, carried up to `from`. −1 if still open.
@@ -83,23 +89,25 @@ int carryInto(const std::int32_t* v, int at, int from) {
 // a value below B^len (r below `from` unset): each sum splits on its own into three limbs,
 // the pieces are summed per limb (below 3·B), and one vector pass takes every limb's carry;
 // a rare limb pushed out of range then settles. Of the sums below `from` only the top few are
-// split, for the carry into it, unless that carry is still open there.
-void carryOut(Limb* r, const Sum* s, int len, int from = 0) {
-  constexpr int kBelow = 8;  // sums split below `from`; the two lowest lack their lower pieces
+// split, for the carry into it, unless that carry is still open there: then every sum is
+// split, or, when those below `from` are not whole (`whole` false), false is returned.
+bool carryOut(Limb* r, const Sum* s, int len, int from = 0, bool whole = true) {
   static std::int32_t v[kMaxLimbs + kColumnSlack];
-  const int start = from - kBelow;
+  const int start = from - kCarryBelow;
   int carry = -1;
   if (start >= 0) {
     splitColumns(s + start, len - start, v + start);
     carry = carryInto(v, start + 2, from);
   }
   if (carry < 0) {
+    if (!whole) return false;
     splitColumns(s, len, v);
     from = 0;
   } else {
     --from, v[from] = carry * static_cast<std::int32_t>(kBase);  // a limb below that only carries
   }
   if (carrySpan(r + from, v + from, len - from)) settle(r + from, len - from);
+  return true;
 }
 
 // h[0..m) := a[0..m) + a[m..m+k) limb by limb, without carries (k <= m).
@@ -269,6 +277,60 @@ void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
   product(a, b, out, digitLimbs(f + keep), f / kLimbDigits);
   keepLow(out, f + keep);
   shiftDown(out, f);
+}
+
+namespace {
+
+// The cyclic transforms' length for the pair's products, of a and b: the shortest power of
+// two that holds the kept columns and folds only columns that the carry into the lowest kept
+// limb does not read; 0 where no such length pays off against Karatsuba (shorter operands,
+// or the longest transform too short) or the transforms are not here.
+int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
+#if ZANTORIX_AVX_KERNELS
+  constexpr int kCyclicMin = 512;  // below this the column sums are faster (bench/README.md)
+  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0) return 0;
+  const int len = std::min(an + bn, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
+  int n = kCyclicMin;
+  while (n < kMaxCyclic && (n < len || an + bn - n > lowest || n < std::max(an, bn))) n *= 2;
+  return n < len || an + bn - n > lowest || n < std::max(an, bn) || 2 * std::max(an, bn) < n ? 0 : n;
+#else
+  (void)an, (void)bn, (void)keepLimbs, (void)dropLimbs;
+  return 0;
+#endif
+}
+
+// out := floor(s / 10^f) mod 10^keep for the column sums s of a product, whole from
+// dropLimbs − kCarryBelow on; false where the carry into the kept limbs needs lower ones.
+bool fixedFromColumns(Sum* s, int len, int f, int keep, Num& out) {
+  const int from = f / kLimbDigits;
+  std::fill(s + len, s + len + kColumnSlack, Sum{0});
+  if (!carryOut(out.d, s, len, from, false)) return false;
+  std::fill(out.d, out.d + from, Limb{0});
+  out.len = len;
+  trim(out);
+  keepLow(out, f + keep);
+  shiftDown(out, f);
+  return true;
+}
+
+}  // namespace
+
+// Both products from one transform of b where it pays off; each falls back on mulFixed when
+// the carry into its kept limbs reaches the folded columns (a run of nines, rarely).
+void mulFixedPair(const Num& a, const Num& b, Num& ab, Num& bb, int f, int keep) {
+  const int keepLimbs = digitLimbs(f + keep), dropLimbs = f / kLimbDigits;
+  const int n = cyclicLength(a.len, b.len, keepLimbs, dropLimbs);
+  if (n == 0) {
+    mulFixed(a, b, ab, f, keep);
+    mulFixed(b, b, bb, f, keep);
+    return;
+  }
+  static Sum second[kMaxLimbs + kColumnSlack];
+  const int abLen = std::min(a.len + b.len, keepLimbs), bbLen = std::min(2 * b.len, keepLimbs);
+  const int lowest = std::max(0, dropLimbs - kCarryBelow);
+  cyclicPairAvx2(a.d, a.len, b.d, b.len, n, lowest, std::max(abLen, bbLen), columns, second);
+  if (!fixedFromColumns(columns, abLen, f, keep, ab)) mulFixed(a, b, ab, f, keep);
+  if (!fixedFromColumns(second, bbLen, f, keep, bb)) mulFixed(b, b, bb, f, keep);
 }
 
 }  // namespace limbs

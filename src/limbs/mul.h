@@ -30,5 +30,8 @@ void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws
 // mulFixed: out := floor(a * b / 10^f) mod 10^keep: the fixed-point product with f
 // fractional digits, truncated (never rounded) and wrapped. out must not alias a or b.
 void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep);
+// mulFixedPair: ab := mulFixed(a, b, f, keep) and bb := mulFixed(b, b, f, keep), the two
+// products of a power's step, formed together. ab and bb must not alias a, b or each other.
+void mulFixedPair(const Num& a, const Num& b, Num& ab, Num& bb, int f, int keep);
 
 }  // namespace limbs

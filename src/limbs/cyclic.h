@@ -1,0 +1,23 @@
+// Column sums of two products at once by number-theoretic transforms, where a fixed-point
+// product keeps only the middle of its columns: a cyclic transform of length n folds the
+// columns from n down onto the lowest ones, which such a product drops, and the transform of
+// the shared operand serves both products.
+#pragma once
+
+#include <cstdint>
+
+#include "limbs/num.h"
+
+namespace limbs {
+
+// The longest transform: 4,096 coefficients.
+constexpr int kMaxCyclic = 4096;
+
+// cyclicPairAvx2: ab[k] := Σ a[i]·b[j] and bb[k] := Σ b[i]·b[j] over i + j ≡ k (mod n), for
+// from <= k < to, with n a power of two from 16 to kMaxCyclic, an, bn <= n and limbs below B
+// (each sum below min(an, bn)·B^2 < 2^64 then). Built only for x86-64, and run only where
+// AVX2 is.
+void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
+                    std::uint64_t* bb);
+
+}  // namespace limbs
