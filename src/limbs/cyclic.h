@@ -16,7 +16,7 @@ constexpr int kMaxCyclic = 4096;
 // cyclicPairAvx2: ab[k] := Σ a[i]·b[j] and bb[k] := Σ b[i]·b[j] over i + j ≡ k (mod n), for
 // from <= k < to, with n a power of two from 16 to kMaxCyclic, an, bn <= n and limbs below B
 // (each sum below min(an, bn)·B^2 < 2^64 then). Built only for x86-64, and run only where
-// AVX2 is.
+// AVX2 is. ab and bb hold to + 8 sums (those past `to` get any values).
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb);
 

@@ -53,8 +53,8 @@ Lanes inv1, inv1Q, inv2, inv2Q, lift;
 // 2^32/n modulo each lane's prime and its Shoup quotient, for n = 2^k (index k).
 Lanes scale[13], scaleQ[13];
 bool ready = false;
-// The transforms' coefficients.
-Lanes coef[kMaxCyclic];
+// The transforms' coefficients, and a vector's worth past them for the last columns' group.
+Lanes coef[kMaxCyclic + 8];
 
 V load(const Lanes& l) { return _mm256_load_si256(reinterpret_cast<const V*>(l.v)); }
 void store(Lanes& l, V v) { _mm256_store_si256(reinterpret_cast<V*>(l.v), v); }
@@ -188,28 +188,66 @@ void pointwise(int n) {
   }
 }
 
-// The column sums from lanes 0–2 (ab) and 3–5 (bb) of coef[from..to): each residue times
-// 2^32/n, n = 2^logN (undoing the Montgomery factor and the backward transform's n), then Garner's
-// mixed radix t1 + p1·(t2 + p2·t3), taken modulo 2^64 (the sum itself is below it).
-void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
-  const V p = load(prime), s = load(scale[logN]), sq = load(scaleQ[logN]), i1 = load(inv1), i1q = load(inv1Q);
-  const V i2 = load(inv2), i2q = load(inv2Q), up = load(lift);
-  const V firstOf = _mm256_setr_epi32(0, 0, 0, 3, 3, 3, 6, 6), secondOf = _mm256_setr_epi32(0, 1, 1, 3, 4, 4, 6, 6);
-  constexpr u64 p1 = kPrime[0], p12 = u64{kPrime[0]} * kPrime[1];
-  for (int i = from; i < to; ++i) {
-    V r = mulTwiddle(load(coef[i]), s, sq, p);
-    r = _mm256_min_epu32(r, _mm256_sub_epi32(r, p));  // [0, p)
-    // Lanes 1, 2: (r − t1)/p1 modulo their primes, then lane 2: (that − t2)/p2 modulo p3.
-    V d = mulTwiddle(_mm256_sub_epi32(_mm256_add_epi32(r, up), _mm256_permutevar8x32_epi32(r, firstOf)), i1, i1q, p);
-    d = _mm256_min_epu32(d, _mm256_sub_epi32(d, p));
-    V e = mulTwiddle(_mm256_sub_epi32(_mm256_add_epi32(d, up), _mm256_permutevar8x32_epi32(d, secondOf)), i2, i2q, p);
-    e = _mm256_min_epu32(e, _mm256_sub_epi32(e, p));
-    store(coef[i], _mm256_blend_epi32(_mm256_blend_epi32(r, d, 0x12), e, 0x24));
+// t[l] := lane l of c[0..8), for the lanes 0–5: an 8-by-8 transposition, two lanes short.
+void transpose(const Lanes* c, V* t) {
+  V a[8], b[8];
+  for (int k = 0; k < 4; ++k) {
+    a[2 * k] = _mm256_unpacklo_epi32(load(c[2 * k]), load(c[2 * k + 1]));
+    a[2 * k + 1] = _mm256_unpackhi_epi32(load(c[2 * k]), load(c[2 * k + 1]));
   }
-  for (int i = from; i < to; ++i) {  // apart from the vector pass: no stores forwarded to loads
-    const u32* t = coef[i].v;
-    ab[i] = t[0] + p1 * t[1] + p12 * t[2];
-    bb[i] = t[3] + p1 * t[4] + p12 * t[5];
+  for (int k = 0; k < 2; ++k) {  // b[4k + l]: lanes l and l + 4 of columns 4k to 4k + 3
+    b[4 * k] = _mm256_unpacklo_epi64(a[4 * k], a[4 * k + 2]), b[4 * k + 1] = _mm256_unpackhi_epi64(a[4 * k], a[4 * k + 2]);
+    b[4 * k + 2] = _mm256_unpacklo_epi64(a[4 * k + 1], a[4 * k + 3]);
+    b[4 * k + 3] = _mm256_unpackhi_epi64(a[4 * k + 1], a[4 * k + 3]);
+  }
+  for (int l = 0; l < 4; ++l) t[l] = _mm256_permute2x128_si256(b[l], b[4 + l], 0x20);
+  for (int l = 4; l < 6; ++l) t[l] = _mm256_permute2x128_si256(b[l - 4], b[l], 0x31);
+}
+
+// Lane k of a table, in every lane.
+V lane(const Lanes& l, int k) { return _mm256_set1_epi32(static_cast<int>(l.v[k])); }
+
+// x below 2p into [0, p).
+V reduce(V x, V p) { return _mm256_min_epu32(x, _mm256_sub_epi32(x, p)); }
+
+// out[0..8) := the sums whose residues modulo the three primes (times n/2^32) are x[0..3),
+// taken from lanes first to first + 2: each residue scaled back, then Garner's mixed radix
+// t1 + p1·(t2 + p2·t3) modulo 2^64 (the sum itself is below it).
+void garner(const V* x, int first, int logN, std::uint64_t* out) {
+  V r[3];
+  for (int k = 0; k < 3; ++k) {
+    const V p = _mm256_set1_epi32(static_cast<int>(kPrime[k]));
+    r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
+    if (k == 0) continue;
+    const V d = _mm256_sub_epi32(_mm256_add_epi32(r[k], lane(lift, first + k)), r[0]);  // r − t1, then / p1
+    r[k] = reduce(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
+  }
+  const V p3 = _mm256_set1_epi32(static_cast<int>(kPrime[2]));
+  const V d = _mm256_sub_epi32(_mm256_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
+  r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
+  constexpr u64 p12 = u64{kPrime[0]} * kPrime[1];
+  const V p1 = _mm256_set1_epi64x(kPrime[0]), low = _mm256_set1_epi64x(p12 & 0xFFFFFFFFu);
+  const V high = _mm256_set1_epi64x(p12 >> 32);
+  for (int half = 0; half < 2; ++half) {
+    const auto wide = [half](V v) {
+      return _mm256_cvtepu32_epi64(half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
+    };
+    const V t1 = wide(r[0]), t2 = wide(r[1]), t3 = wide(r[2]);
+    V v = _mm256_add_epi64(t1, _mm256_mul_epu32(t2, p1));
+    v = _mm256_add_epi64(v, _mm256_mul_epu32(t3, low));
+    v = _mm256_add_epi64(v, _mm256_slli_epi64(_mm256_mul_epu32(t3, high), 32));
+    _mm256_storeu_si256(reinterpret_cast<V*>(out + 4 * half), v);
+  }
+}
+
+// ab[i] and bb[i], for i from `from` below `to` rounded up to eight more, from lanes 0–2 and
+// 3–5 of coef[i]: eight columns at a time, transposed so that each vector holds one prime.
+void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+  for (int i = from; i < to; i += 8) {
+    V t[6];
+    transpose(coef + i, t);
+    garner(t, 0, logN, ab + i);
+    garner(t + 3, 3, logN, bb + i);
   }
 }
 
