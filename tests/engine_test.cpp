@@ -198,11 +198,11 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     }
   }
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
-  // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 5000
-  // and 20, dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the
-  // sums below leave open.
+  // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 9000,
+  // 5000 and 20, dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs
+  // the sums below leave open.
   const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
-                          {626, 626, 2500, 5001},    {600, 313, 2500, 5001},  {3, 2, 10, 21}};
+                          {1126, 1126, 4500, 9001},  {600, 313, 2500, 5001},  {3, 2, 10, 21}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
     for (const auto& row : pairs) {

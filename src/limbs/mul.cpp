@@ -287,7 +287,9 @@ namespace {
 // or the longest transform too short) or the transforms are not here.
 int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
 #if ZANTORIX_AVX_KERNELS
-  constexpr int kCyclicMin = 512;  // below this the column sums are faster (bench/README.md)
+  // Shorter transforms, and operands under half the transform's length, lose to Karatsuba's
+  // column sums or barely win (bench/README.md).
+  constexpr int kCyclicMin = 2048;
   if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0) return 0;
   const int len = std::min(an + bn, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
   int n = kCyclicMin;
