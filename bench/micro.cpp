@@ -86,6 +86,26 @@ void SquareInProducts(benchmark::State& state) {
   inProducts(state, [] { limbs::product(a, a, q); });
 }
 
+// A power's step at precision p (a·b and b·b of p + 1 digits, p − p/2 of them fractional):
+// both products formed together, with the two formed apart timed in turn; the counter
+// "apart" is the first time over the second.
+void PowerStep(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const int p = static_cast<int>(state.range(0)), f = p - p / 2;
+  dense(a, p + 1, 1);
+  dense(b, p + 1, 2);
+  std::chrono::duration<double> together{}, apart{};
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    limbs::mulFixedPair(a, b, c, d, f, p + 1);
+    const auto t1 = Clock::now();
+    limbs::mulFixed(a, b, c, f, p + 1), limbs::mulFixed(b, b, d, f, p + 1);
+    together += t1 - t0, apart += Clock::now() - t1;
+    benchmark::DoNotOptimize(c.d[0] + d.d[0]);
+  }
+  state.counters["apart"] = together / apart;
+}
+
 // The product at 10,000 digits with each column kernel this CPU has (0 plain, 1 SSE2,
 // 2 AVX2, 3 AVX-512).
 void Kernel(benchmark::State& state) {
@@ -137,5 +157,6 @@ BENCHMARK(Quotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)
 BENCHMARK(QuotientInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SquareInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PowerStep)->Arg(2500)->Arg(5000)->Arg(8200)->Arg(9000)->Arg(9999)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Kernel)->DenseRange(0, static_cast<int>(limbs::bestKernel()))->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
