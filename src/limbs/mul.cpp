@@ -292,9 +292,11 @@ int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
   constexpr int kCyclicMin = 2048;
   if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0) return 0;
   const int len = std::min(an + bn, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
+  const int longer = std::max(an, bn);
+  const auto fits = [&](int n) { return n >= len && n >= longer && an + bn - n <= lowest; };
   int n = kCyclicMin;
-  while (n < kMaxCyclic && (n < len || an + bn - n > lowest || n < std::max(an, bn))) n *= 2;
-  return n < len || an + bn - n > lowest || n < std::max(an, bn) || 2 * std::max(an, bn) < n ? 0 : n;
+  while (n < kMaxCyclic && !fits(n)) n *= 2;
+  return fits(n) && 2 * longer >= n ? n : 0;
 #else
   (void)an, (void)bn, (void)keepLimbs, (void)dropLimbs;
   return 0;
