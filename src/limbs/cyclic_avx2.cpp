@@ -156,12 +156,39 @@ void backwardStage(int len, int from, int to, V p, V p2) {
   }
 }
 
+// Coefficient i of the six transforms: a[i] in lanes 0–2 and b[i] in lanes 3–5, below B and
+// so below every prime; 0 past a limb vector's end and in lanes 6 and 7.
+V limbsAt(const Limb* a, int an, const Limb* b, int bn, int i) {
+  const V va = _mm256_set1_epi32(i < an ? static_cast<int>(a[i]) : 0);
+  const V vb = _mm256_set1_epi32(i < bn ? static_cast<int>(b[i]) : 0);
+  return _mm256_blend_epi32(_mm256_blend_epi32(va, vb, 0x38), _mm256_setzero_si256(), 0xC0);
+}
+
+// The forward transform's first stage into coef[0..n), read from the limbs: where the upper
+// half is all zeros (the limbs end below n/2 + j), its butterfly is u and u·w.
+void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
+  const V p = load(prime), p2 = load(twicePrime);
+  const int half = n / 2, top = an > bn ? an : bn;
+  for (int j = 0; j < half; ++j) {
+    const V u = limbsAt(a, an, b, bn, j), w = load(forwardW[half + j]), q = load(forwardQ[half + j]);
+    if (half + j < top) {
+      const V v = limbsAt(a, an, b, bn, half + j);
+      store(coef[j], fold(_mm256_add_epi32(u, v), p2));
+      store(coef[half + j], mulTwiddle(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), w, q, p));
+    } else {
+      store(coef[j], u);
+      store(coef[half + j], mulTwiddle(u, w, q, p));
+    }
+  }
+}
+
 // The forward transform of coef[0..n): the result in bit-reversed order. The stages longer
 // than a block run over everything, the rest block by block.
+// The first stage reads a and b themselves (firstStage); so the stages here start at n/4.
 void forward(int n) {
   const V p = load(prime), p2 = load(twicePrime);
   const int block = n < kBlock ? n : kBlock;
-  int len = n / 2;
+  int len = n / 4;
   for (; 2 * len > block; len /= 2) forwardStage(len, 0, n, p, p2);
   for (int b = 0; b < n; b += block) {
     for (int l = len; l >= 1; l /= 2) forwardStage(l, b, b + block, p, p2);
@@ -259,12 +286,7 @@ void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int fro
                     std::uint64_t* bb) {
   using namespace cyclicAvx2;
   if (!ready) buildTables();
-  const V lanesB = _mm256_setr_epi32(0, 0, 0, -1, -1, -1, 0, 0), lanesA = _mm256_setr_epi32(-1, -1, -1, 0, 0, 0, 0, 0);
-  for (int i = 0; i < n; ++i) {
-    const V va = _mm256_set1_epi32(i < an ? static_cast<int>(a[i]) : 0);
-    const V vb = _mm256_set1_epi32(i < bn ? static_cast<int>(b[i]) : 0);
-    store(coef[i], _mm256_or_si256(_mm256_and_si256(va, lanesA), _mm256_and_si256(vb, lanesB)));
-  }
+  firstStage(a, an, b, bn, n);
   forward(n);
   pointwise(n);
   backward(n);
