@@ -199,10 +199,12 @@ TEST(Limbs, ProductsAtAnyThreshold) {
   }
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
   // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 9000,
-  // 5000 and 20, dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs
-  // the sums below leave open.
+  // 5000 and 20 and of operands past 1,844 limbs (whose column sums 64 bits do not hold),
+  // dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the sums
+  // below leave open.
   const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
-                          {1126, 1126, 4500, 9001},  {600, 313, 2500, 5001},  {3, 2, 10, 21}};
+                          {1126, 1126, 4500, 9001},  {2100, 2100, 8400, 16800}, {600, 313, 2500, 5001},
+                          {3, 2, 10, 21}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
     for (const auto& row : pairs) {
@@ -210,6 +212,9 @@ TEST(Limbs, ProductsAtAnyThreshold) {
         static limbs::Num ab, bb;
         fill(a, row[0], nines), fill(b, row[1], !nines);
         if (row[1] == 1) b.d[0] = 1;
+        for (limbs::Num* x : {&a, &b}) {  // past 1,844 limbs, limbs near B: sums past 2^64
+          for (int i = 0; row[0] > 1844 && i < x->len; ++i) x->d[i] = limbs::kBase - 1 - x->d[i] % 10000000;
+        }
         limbs::mulFixed(a, b, r, row[2], row[3]), limbs::mulFixed(b, b, s, row[2], row[3]);
         limbs::mulFixedPair(a, b, ab, bb, row[2], row[3]);
         EXPECT_TRUE(limbs::compare(ab, r) == 0 && limbs::compare(bb, s) == 0)

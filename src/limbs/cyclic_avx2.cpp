@@ -19,8 +19,8 @@ using V = __m256i;
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 
-// Primes below 2^30 (so that 4p < 2^32 and sums need no more than one lane), each with a
-// 2^k-th root of unity for k up to 23, and 3 a generator of each one's group.
+// Primes below 2^30, so that values up to 4p fit a 32-bit lane; each has 2^k-th roots of
+// unity for k up to 21 (p − 1 = 119·2^23, 479·2^21, 7·2^26), and 3 generates each one's group.
 constexpr u32 kPrime[3] = {998244353u, 1004535809u, 469762049u};
 // Lanes 0–2 take the first operand modulo the three primes, lanes 3–5 the second; lanes 6
 // and 7 stay 0 (they carry the first prime, so that their arithmetic stays in range).

@@ -290,7 +290,8 @@ int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
   // Shorter transforms, and operands under half the transform's length, lose to Karatsuba's
   // column sums or barely win (bench/README.md).
   constexpr int kCyclicMin = 2048;
-  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0) return 0;
+  // A folded column sums at most min(an, bn) limb products, which 64 bits hold up to kColumnMax.
+  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0 || std::min(an, bn) > kColumnMax) return 0;
   const int len = std::min(an + bn, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
   const int longer = std::max(an, bn);
   const auto fits = [&](int n) { return n >= len && n >= longer && an + bn - n <= lowest; };
