@@ -40,15 +40,15 @@ bool chain(const limbs::Num& base, const char* flags, int count) {
   *square = base;
   for (int k = 1; k <= count; ++k) {
     if (goOn != nullptr && !goOn(static_cast<double>(k) / count)) return false;
-    if (flags[k] == '1' && k < count) {  // both products at once
-      limbs::mulFixedPair(*result, *square, *next, *nextSquare, f, precision + 1);
-      std::swap(result, next), std::swap(square, nextSquare);
-    } else if (flags[k] == '1') {
+    if (k == count) {  // the top bit, always set: no square after it
       limbs::mulFixed(*result, *square, *next, f, precision + 1);
       std::swap(result, next);
+      break;
     }
-    if (k == count) break;
-    if (flags[k] == '0') {
+    if (flags[k] == '1') {  // both products at once
+      limbs::mulFixedPair(*result, *square, *next, *nextSquare, f, precision + 1);
+      std::swap(result, next), std::swap(square, nextSquare);
+    } else {
       limbs::mulFixed(*square, *square, *next, f, precision + 1);
       std::swap(square, next);
     }

@@ -109,8 +109,9 @@ V mulTwiddle(V x, V w, V q, V p) {
   return _mm256_sub_epi32(_mm256_mullo_epi32(x, w), _mm256_mullo_epi32(mulHigh(x, q), p));
 }
 
-// s − 2p where s >= 2p, for s below 4p: back into [0, 2p).
-V fold(V s, V p2) { return _mm256_min_epu32(s, _mm256_sub_epi32(s, p2)); }
+// s − m where s >= m, for s below 2m: back into [0, m) (m is 2p to bring sums below 4p
+// under 2p, p for a residue below 2p).
+V fold(V s, V m) { return _mm256_min_epu32(s, _mm256_sub_epi32(s, m)); }
 
 // Montgomery's product x·y·2^−32 mod p in [0, 2p), for x, y below 2p.
 V mulMontgomery(V x, V y) {
@@ -234,9 +235,6 @@ void transpose(const Lanes* c, V* t) {
 // Lane k of a table, in every lane.
 V lane(const Lanes& l, int k) { return _mm256_set1_epi32(static_cast<int>(l.v[k])); }
 
-// x below 2p into [0, p).
-V reduce(V x, V p) { return _mm256_min_epu32(x, _mm256_sub_epi32(x, p)); }
-
 // out[0..8) := the sums whose residues modulo the three primes (times n/2^32) are x[0..3),
 // taken from lanes first to first + 2: each residue scaled back, then Garner's mixed radix
 // t1 + p1·(t2 + p2·t3) modulo 2^64 (the sum itself is below it).
@@ -244,14 +242,14 @@ void garner(const V* x, int first, int logN, std::uint64_t* out) {
   V r[3];
   for (int k = 0; k < 3; ++k) {
     const V p = _mm256_set1_epi32(static_cast<int>(kPrime[k]));
-    r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
+    r[k] = fold(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
     if (k == 0) continue;
     const V d = _mm256_sub_epi32(_mm256_add_epi32(r[k], lane(lift, first + k)), r[0]);  // r − t1, then / p1
-    r[k] = reduce(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
+    r[k] = fold(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
   }
   const V p3 = _mm256_set1_epi32(static_cast<int>(kPrime[2]));
   const V d = _mm256_sub_epi32(_mm256_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
-  r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
+  r[2] = fold(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
   constexpr u64 p12 = u64{kPrime[0]} * kPrime[1];
   const V p1 = _mm256_set1_epi64x(kPrime[0]), low = _mm256_set1_epi64x(p12 & 0xFFFFFFFFu);
   const V high = _mm256_set1_epi64x(p12 >> 32);
