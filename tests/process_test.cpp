@@ -330,8 +330,10 @@ TEST(Process, Options) {
 
 // History outlives the run: each line typed at the prompt is in the file (mode 600, its
 // folder made) as soon as it is submitted, precision answers are not; the next run recalls
-// it with Up and finds it with Ctrl-R. A long or garbled file is trimmed to its last 1,000
-// good lines; a file that cannot be written changes nothing on the screen.
+// it with Up and finds it with Ctrl-R, and adds to the file's end. Only a regular file is
+// history: anything else starts the program at once, as with no history. Nothing is
+// rewritten at start-up; past 2,000 lines the file is trimmed to its last 1,000 good ones,
+// in the file a link names, its mode kept. Two runs at once lose no line.
 TEST(Process, HistoryFile) {
   const std::string dir = testing::TempDir() + "zantorix_history_" + std::to_string(getpid());
   const std::string file = dir + "/state/history";
@@ -342,23 +344,69 @@ TEST(Process, HistoryFile) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   ASSERT_EQ(stat((dir + "/state").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-  screen = session(file, {"20\r", "\x1b[A\r", "\x12" "1234\r"});
+  screen = session(file, {"20\r", "\x1b[A\r", "\x12" "1234\r", "2*3\r"});
   const size_t first = screen.find("result 1.234600e+4");
   EXPECT_NE(first, std::string::npos) << screen;
   EXPECT_NE(screen.find("result 1.234600e+4", first + 1), std::string::npos) << screen;
-  EXPECT_EQ(testing_support::readFile(file), "12345+1\n");
+  EXPECT_EQ(testing_support::readFile(file), "12345+1\n2*3\n");
 
-  std::string garbled;
+  // What is not a regular file: the screen is as with no history at all.
+  const std::string plain = session("", {"20\r", "1+2\r", "7\x03"});
+  const std::string fifo = dir + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, dir, std::string("/dev/tty"), std::string("/dev/full")}) {
+    EXPECT_EQ(session(path, {"20\r", "1+2\r", "7\x03"}), plain) << path;
+  }
+
+  // Files as found: `before` (mode 644), named directly or through a link; Up shows
+  // `recalled`, then `typed` is typed; the file after.
+  std::string many, garbled, garbledTrimmed;
+  for (int i = 0; i < 2000; ++i) many += std::to_string(i) + "+1\n";
   for (int i = 0; i < 1500; ++i) garbled += std::to_string(i) + "+1\n\x1b[A\xff\n";
-  std::ofstream(file, std::ios::binary) << garbled;
-  screen = session(file, {"20\r", "\x1b[A\r"});
-  EXPECT_NE(screen.find("result 1.500000e+3"), std::string::npos) << screen;
-  const std::string trimmed = testing_support::readFile(file);
-  EXPECT_EQ(std::count(trimmed.begin(), trimmed.end(), '\n'), 1000);
-  EXPECT_EQ(trimmed.substr(0, 6), "500+1\n");
+  for (int i = 501; i < 1500; ++i) garbledTrimmed += std::to_string(i) + "+1\n";
+  const std::string readme = "# Notes\n\nSome text\x1b[1m, with blank lines.\n\n";
+  const struct {
+    std::string before;
+    bool link;
+    std::string recalled, typed, after;
+  } rows[] = {
+      {readme, false, "# Notes", "", readme},  // untouched while nothing is typed
+      {readme, true, "# Notes", "5-1\r", readme + "5-1\n"},
+      {"1+2\n5*3", false, "1+2", "4+4\r", "1+2\n5*3\n4+4\n"},  // a line cut short
+      {many, true, "1999+1", "", many},
+      {many, true, "1999+1", "7+7\r", many.substr(many.find("1001+1")) + "7+7\n"},
+      {garbled, false, "1499+1", "7+7\r", garbledTrimmed + "7+7\n"},
+  };
+  const std::string target = dir + "/target", link = dir + "/link";
+  for (const auto& row : rows) {
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << row.before;
+    chmod(target.c_str(), 0644);
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    Term t(row.link ? link : target);
+    ASSERT_TRUE(t.lines({"20\r"})) << t.screen;
+    const size_t mark = t.screen.size();
+    typeKeys(t.tty, "\x1b[A");
+    EXPECT_TRUE(t.until(row.recalled, mark)) << t.screen.substr(mark);
+    EXPECT_TRUE(t.lines({"\x03"}));
+    if (!row.typed.empty()) {
+      EXPECT_TRUE(t.lines({row.typed}));
+    }
+    EXPECT_EQ(t.end("\x04"), 0);
+    EXPECT_EQ(testing_support::readFile(target), row.after) << row.before.substr(0, 20);
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+  }
 
-  const std::string plain = session("", {"20\r", "1+2\r"});
-  EXPECT_EQ(session(dir, {"20\r", "1+2\r"}), plain);  // a folder: nothing can be written
+  // Two runs typing in turn into one file.
+  Term a(file), b(file);
+  ASSERT_TRUE(a.lines({"20\r"}) && b.lines({"20\r"}));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(a.lines({"1+" + std::to_string(i) + "\r"}) && b.lines({"2+" + std::to_string(i) + "\r"}));
+  EXPECT_EQ(a.end("\x04"), 0);
+  EXPECT_EQ(b.end("\x04"), 0);
+  EXPECT_EQ(testing_support::readFile(file), "12345+1\n2*3\n1+0\n2+0\n1+1\n2+1\n1+2\n2+2\n1+3\n2+3\n1+4\n2+4\n");
 }
 
 // Ctrl-Z under a job-control parent, as a shell runs it: the program stops with the

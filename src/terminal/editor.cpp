@@ -57,9 +57,9 @@ Screen::int_type Screen::overflow(int_type c) {
   return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
 }
 
-void Lines::keepHistory(std::string_view prompt, std::string path, std::deque<std::string> loaded) {
+void Lines::keepHistory(std::string_view prompt, HistoryFile file, std::deque<std::string> loaded) {
   keptPrompt_ = prompt;
-  historyFile_ = std::move(path);
+  historyFile_ = std::move(file);
   editing_.history = std::move(loaded);
 }
 
@@ -183,7 +183,7 @@ Lines::Step Lines::submitted(bool searching) {
   if (searching) editing_.cursor = editing_.line.size(), draw();  // the line without the search
   const Place end = locate(view(), editing_.line.size());
   if (end.col != 0 || end.row == 0) show("\n");
-  if (editing_.kept && !historyFile_.empty()) tty::appendLine(historyFile_, editing_.line);
+  if (editing_.kept) appendHistory(historyFile_, editing_.line);
   return Step::done;
 }
 
@@ -271,19 +271,15 @@ bool Lines::edit() {
 }
 
 Session::Session(std::string_view historyPrompt, Previewer previewer) {
-  ok_ = tty::wanted() && tty::enter();
+  if (!tty::wanted()) return;
+  // The history is read before raw mode, so that nothing it does is seen in raw mode.
+  std::deque<std::string> loaded;
+  HistoryFile file = openHistory(
+      historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME")), loaded);
+  ok_ = tty::enter();
   if (!ok_) return;
   live = &lines_;
-  const std::string path =
-      historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
-  std::deque<std::string> loaded;
-  std::string text;
-  bool whole = false, clean = true;
-  if (!path.empty() && tty::readTail(path, kHistoryTail, text, whole)) {
-    loaded = readHistory(text, whole, clean);
-    if (!clean) tty::replaceFile(path, writeHistory(loaded));  // trimmed, the garbled lines gone
-  }
-  lines_.keepHistory(historyPrompt, path, std::move(loaded));
+  lines_.keepHistory(historyPrompt, std::move(file), std::move(loaded));
   lines_.showPreviews(previewer);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "terminal/history.h"
 #include "terminal/keys.h"
 #include "terminal/layout.h"
 #include "terminal/line.h"
@@ -45,9 +46,9 @@ using Previewer = std::string (*)(std::string_view line, bool (*goOn)(double don
 class Lines : public std::streambuf {
  public:
   explicit Lines(Screen& screen) : screen_(screen) {}
-  // Lines typed after this prompt join history, and the file at `path` ("" for none) too;
-  // `loaded` is what that file held.
-  void keepHistory(std::string_view prompt, std::string path, std::deque<std::string> loaded);
+  // Lines typed after this prompt join history, and the history file too; `loaded` is what
+  // that file held.
+  void keepHistory(std::string_view prompt, HistoryFile file, std::deque<std::string> loaded);
   // Lines typed after the history prompt show what they would compute on the row below.
   void showPreviews(Previewer previewer) { previewer_ = previewer; }
   // watch: asked between steps of long work (see engine::goOn): shows progress once the
@@ -76,7 +77,8 @@ class Lines : public std::streambuf {
   Editing editing_;
   Decoder decoder_;
   std::string prompt_, shownPrompt_;
-  std::string keptPrompt_, historyFile_;
+  std::string keptPrompt_;
+  HistoryFile historyFile_;
   std::string pending_;       // bytes read but not yet decoded
   std::size_t next_ = 0;      // the first of them not yet decoded
   std::string delivered_;     // the finished line and its break, for the reader

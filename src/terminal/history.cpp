@@ -9,21 +9,15 @@ std::string historyPath(const char* own, const char* stateHome, const char* home
   return "";
 }
 
-std::deque<std::string> readHistory(std::string_view text, bool whole, bool& clean) {
+std::deque<std::string> readHistory(std::string_view text, bool whole) {
   std::deque<std::string> lines;
-  clean = whole && (text.empty() || text.back() == '\n');
   std::size_t at = 0;
   if (!whole) at = text.find('\n') == std::string_view::npos ? text.size() : text.find('\n') + 1;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
+  for (std::size_t end = text.find('\n', at); end != std::string_view::npos; end = text.find('\n', at)) {
     const std::string_view line = text.substr(at, end - at);
     at = end + 1;
-    if (!keepable(line) || (!lines.empty() && lines.back() == line)) {
-      clean = false;
-      continue;
-    }
-    if (lines.size() == kMaxHistory) lines.pop_front(), clean = false;
+    if (!keepable(line) || (!lines.empty() && lines.back() == line)) continue;
+    if (lines.size() == kMaxHistory) lines.pop_front();
     lines.emplace_back(line);
   }
   return lines;

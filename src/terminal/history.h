@@ -1,5 +1,6 @@
-// The history file: where it lives, what of it is read back, and what a trimmed copy holds.
-// Pure: text in, lines out; the file itself is read and written by tty.
+// The history file: where it lives, what of it is read back, and what a trimmed copy holds
+// (pure: text in, lines out, in history.cpp); and the file itself, read without ever
+// blocking, appended to, and trimmed in place of the file a link names (history_file.cpp).
 #pragma once
 
 #include <cstddef>
@@ -19,11 +20,30 @@ constexpr std::size_t kHistoryTail = kMaxHistory * (kMaxLine + 1);
 // an absolute path; else $HOME/.local/state/zantorix/history; "" when none applies.
 std::string historyPath(const char* own, const char* stateHome, const char* home);
 // readHistory: the lines to load from the file's last bytes (`whole`: its start too, else
-// the first, partial, line is skipped): the last kMaxHistory keepable lines, a line that
-// repeats the one before it kept once. `clean` is false when the file holds more than
-// that (more lines, garbled ones, an unfinished last line): it is then to be rewritten.
-std::deque<std::string> readHistory(std::string_view text, bool whole, bool& clean);
+// the first, partial, line is skipped): the last kMaxHistory keepable lines that end in a
+// line break, a line that repeats the one before it kept once. A line cut short by a failed
+// write, with control bytes or with broken UTF-8 never comes back.
+std::deque<std::string> readHistory(std::string_view text, bool whole);
 // writeHistory: the file's text for these lines.
 std::string writeHistory(const std::deque<std::string>& lines);
+
+// A history file in use. Only a regular file, or a path where nothing is yet, is history.
+struct HistoryFile {
+  std::string path;          // the file, a link resolved once; "" for no history
+  std::size_t lines = 0;     // line breaks it holds, as far as this run knows
+  bool unfinished = false;   // its last line lacks its break (a write cut short)
+};
+// The file trimmed to its last kMaxHistory lines once it holds more than this many.
+constexpr std::size_t kTrimAbove = 2 * kMaxHistory;
+
+// openHistory: the file at `path` ("": none) and the lines to recall from it, read without
+// blocking or waiting on anything that is not a regular file (a FIFO, a terminal, a
+// device, a folder: no history). Never writes.
+HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded);
+// appendHistory: the line and its break added at the file's end in one write (the file,
+// mode 0600, and its missing folders, 0700, made first); past kTrimAbove lines, the file
+// trimmed through a temporary beside it renamed over it, its mode kept. A file that cannot
+// be had is no history, never a fault of the run: false says only that the line is not in.
+bool appendHistory(HistoryFile& file, std::string_view line);
 
 }  // namespace terminal

@@ -154,8 +154,8 @@ bool keepable(std::string_view line) {
   if (line.size() > kMaxLine || line.find_first_not_of(" \t") == std::string_view::npos) return false;
   Decoder d;
   std::size_t at = 0, whole = 0;
-  for (Key k; nextKey(d, line, at, k); whole = at) {
-    if (k.kind != KeyKind::text || k.text() == "\x1b" || k.text() == "\t") return false;
+  for (Key k; nextKey(d, line, at, k); whole = at) {  // a byte the decoder dropped is broken UTF-8
+    if (k.kind != KeyKind::text || k.text() == "\x1b" || k.text() != line.substr(whole, at - whole)) return false;
   }
   return whole == line.size() && !d.waiting();
 }

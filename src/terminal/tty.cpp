@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -158,54 +157,6 @@ bool takeResumed() {
   const bool r = resumed != 0;
   resumed = 0;
   return r;
-}
-
-namespace {
-
-// The folders above the file at `path`, made where missing (mode 0700).
-void makeFolders(const std::string& path) {
-  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    mkdir(path.substr(0, at).c_str(), 0700);  // an existing folder is left as it is
-  }
-}
-
-}  // namespace
-
-bool readTail(const std::string& path, std::size_t max, std::string& text, bool& whole) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st{};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  const auto size = ok ? static_cast<std::size_t>(st.st_size) : 0;
-  whole = size <= max;
-  ok = ok && (whole || lseek(fd, static_cast<off_t>(size - max), SEEK_SET) >= 0);
-  text.clear();
-  char buf[1 << 16];
-  for (ssize_t n = 1; ok && n > 0 && text.size() < max;) {
-    n = ::read(fd, buf, std::min(sizeof buf, max - text.size()));
-    if (n < 0 && errno != EINTR) ok = false;
-    if (n > 0) text.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return ok;
-}
-
-bool appendLine(const std::string& path, std::string_view line) {
-  makeFolders(path);
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool ok = writeAll(fd, std::string(line) + '\n');
-  return close(fd) == 0 && ok;
-}
-
-bool replaceFile(const std::string& path, std::string_view text) {
-  const std::string temp = path + ".new" + std::to_string(getpid());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool ok = writeAll(fd, text) && fsync(fd) == 0;
-  if (close(fd) == 0 && ok && rename(temp.c_str(), path.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
 }
 
 }  // namespace terminal::tty

@@ -35,16 +35,4 @@ void suspend();
 bool takeResized();
 bool takeResumed();
 
-// The history file. None of these says why it failed: a file that cannot be had is no
-// history, never a fault of the run.
-// readTail: at most `max` bytes from the end of the file at `path`; `whole` when that is
-// all of it. False when it cannot be read.
-bool readTail(const std::string& path, std::size_t max, std::string& text, bool& whole);
-// appendLine: the line and a line break added at the file's end in one write; the file
-// (mode 0600) and its missing folders (0700) are made first.
-bool appendLine(const std::string& path, std::string_view line);
-// replaceFile: the file's text becomes `text`, through a temporary file in the same folder
-// renamed over it, so that a crash leaves the old file or the new one, never half of one.
-bool replaceFile(const std::string& path, std::string_view text);
-
 }  // namespace terminal::tty

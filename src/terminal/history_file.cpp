@@ -1,0 +1,129 @@
+// The history file on disk. Nothing here blocks: a path that names anything but a regular
+// file is no history, and the file is only ever appended to or replaced whole.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "terminal/history.h"
+
+namespace terminal {
+
+namespace {
+
+// Writes all of s to fd; false when a write fails.
+bool writeAll(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Opens `path` without waiting (a FIFO with no writer, a terminal) and keeps the descriptor
+// only when it is a regular file, in blocking mode again; −1 otherwise (errno ENOENT when
+// nothing is there). `st` gets its status.
+int openRegular(const std::string& path, int flags, struct stat& st) {
+  const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+// At most `max` bytes from the end of the open file of size `size`; `whole` when that is
+// all of it. False when it cannot be read.
+bool readTail(int fd, std::size_t size, std::size_t max, std::string& text, bool& whole) {
+  whole = size <= max;
+  if (!whole && lseek(fd, static_cast<off_t>(size - max), SEEK_SET) < 0) return false;
+  text.clear();
+  char buf[1 << 16];
+  for (ssize_t n = 1; n > 0 && text.size() < max;) {
+    n = ::read(fd, buf, std::min(sizeof buf, max - text.size()));
+    if (n < 0 && errno != EINTR) return false;
+    if (n > 0) text.append(buf, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Reads the file's last kHistoryTail bytes into `file` and `lines`; false when it cannot.
+bool load(HistoryFile& file, std::deque<std::string>& lines) {
+  struct stat st{};
+  const int fd = openRegular(file.path, O_RDONLY, st);
+  if (fd < 0) return false;
+  std::string text;
+  bool whole = false;
+  const bool ok = readTail(fd, static_cast<std::size_t>(st.st_size), kHistoryTail, text, whole);
+  close(fd);
+  if (!ok) return false;
+  lines = readHistory(text, whole);
+  file.lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  file.unfinished = !text.empty() && text.back() != '\n';
+  return true;
+}
+
+// The folders above the file at `path`, made where missing (mode 0700).
+void makeFolders(const std::string& path) {
+  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+    mkdir(path.substr(0, at).c_str(), 0700);  // an existing folder is left as it is
+  }
+}
+
+// The file's last kMaxHistory good lines, through a temporary beside it (a name of its own
+// each time, so a temporary left by a killed run is never in the way) renamed over it; a
+// crash leaves the old file or the new one, never half of one.
+void trim(HistoryFile& file) {
+  std::deque<std::string> lines;
+  struct stat st{};
+  if (!load(file, lines) || stat(file.path.c_str(), &st) != 0) return;
+  std::string temp = file.path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return;
+  const std::string text = writeHistory(lines);
+  const bool ok = fchmod(fd, st.st_mode & 07777) == 0 && writeAll(fd, text) && fsync(fd) == 0;
+  if (close(fd) == 0 && ok && rename(temp.c_str(), file.path.c_str()) == 0) {
+    file.lines = lines.size(), file.unfinished = false;
+    return;
+  }
+  unlink(temp.c_str());
+}
+
+}  // namespace
+
+HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded) {
+  HistoryFile file;
+  if (path.empty()) return file;
+  char resolved[PATH_MAX];
+  file.path = realpath(path.c_str(), resolved) != nullptr ? resolved : path;  // a link's target
+  if (!load(file, loaded) && errno != ENOENT) file.path.clear();
+  return file;
+}
+
+bool appendHistory(HistoryFile& file, std::string_view line) {
+  if (file.path.empty()) return false;
+  makeFolders(file.path);
+  struct stat st{};
+  const int fd = openRegular(file.path, O_WRONLY | O_APPEND | O_CREAT, st);
+  if (fd < 0) return false;
+  // A line left without its break by a write cut short gets one first, so that the two
+  // never read back as one.
+  std::string text(file.unfinished && st.st_size > 0 ? 1 : 0, '\n');
+  text.append(line).push_back('\n');
+  const bool ok = writeAll(fd, text);
+  if (close(fd) != 0 || !ok) return file.unfinished = true, false;
+  file.lines += file.unfinished ? 2 : 1, file.unfinished = false;
+  if (file.lines > kTrimAbove) trim(file);
+  return true;
+}
+
+}  // namespace terminal
