@@ -19,6 +19,7 @@
 #include <chrono>
 #include <csignal>
 #include <iterator>
+#include <memory>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -94,13 +95,13 @@ bool typeLines(int tty, std::string& screen, const std::vector<std::string>& lin
   return true;
 }
 
-// Starts the calculator on a new pseudo-terminal of 80 columns, as its session's controlling
+// Starts the calculator on a new pseudo-terminal of `cols` columns, as its session's controlling
 // terminal, with TERM set to `term`, its history in `history` ("": none) and previews on
 // or off. The caller keeps both ends.
 // The terminal's settings before the program starts go to `initial`, when given.
 pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "", bool previews = false,
-                 termios* initial = nullptr) {
-  winsize size{24, 80, 0, 0};
+                 termios* initial = nullptr, unsigned short cols = 80) {
+  winsize size{24, cols, 0, 0};
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
   if (initial != nullptr && tcgetattr(slave, initial) != 0) return -1;
   return start([&] {
@@ -270,8 +271,8 @@ struct Term {
   int tty = -1, slave = -1;
   pid_t pid;
   std::string screen;
-  explicit Term(const std::string& history = "", bool previews = false)
-      : pid(startOnPty("xterm", tty, slave, history, previews)) {
+  explicit Term(const std::string& history = "", bool previews = false, unsigned short cols = 80)
+      : pid(startOnPty("xterm", tty, slave, history, previews, nullptr, cols)) {
     readUntil(tty, screen, "  Precision: ");
   }
   bool lines(const std::vector<std::string>& l) { return typeLines(tty, screen, l); }
@@ -279,7 +280,9 @@ struct Term {
   int end(const std::string& keys) {
     typeKeys(tty, keys);
     const int status = finish(pid);
-    close(slave), close(tty);
+    close(slave);
+    readUntil(tty, screen, "\x01", 0, 200);  // what is left on the terminal
+    close(tty);
     return status;
   }
 };
@@ -409,13 +412,16 @@ TEST(Process, HistoryFile) {
   EXPECT_EQ(testing_support::readFile(file), "12345+1\n2*3\n1+0\n2+0\n1+1\n2+1\n1+2\n2+2\n1+3\n2+3\n1+4\n2+4\n");
 }
 
-// Ctrl-Z under a job-control parent, as a shell runs it: the program stops with the
-// terminal given back (canonical mode), and once continued in the foreground it is in raw
-// mode again and goes on editing and computing.
+// Ctrl-Z under a job-control parent, as a shell runs it: the program stops, at the prompt
+// and within a tenth of a second during long work, with the terminal given back (canonical
+// mode); once continued in the foreground it is in raw mode again and goes on editing and
+// computing. Stopped from elsewhere (SIGSTOP) and continued after the terminal was set back
+// to canonical mode meanwhile, it is in raw mode again too.
 TEST(Process, StopAndContinue) {
-  int tty = -1, slave = -1;
+  int tty = -1, slave = -1, report[2];
   winsize size{24, 80, 0, 0};
   ASSERT_EQ(openpty(&tty, &slave, nullptr, nullptr, &size), 0);
+  ASSERT_EQ(pipe(report), 0);
   const pid_t shell = fork();
   if (shell == 0) {  // the shell: its own session on the terminal, the calculator a job in it
     setsid();
@@ -434,29 +440,59 @@ TEST(Process, StopAndContinue) {
     tcsetpgrp(slave, job);
     int status = 0;
     termios t{};
+    const auto raw = [&] { return tcgetattr(slave, &t) == 0 && (t.c_lflag & ICANON) == 0; };
+    for (int stop = 0; stop < 2; ++stop) {  // Ctrl-Z at the prompt, then during long work
+      waitpid(job, &status, WUNTRACED);
+      if (!WIFSTOPPED(status) || write(report[1], "S", 1) != 1) _exit(2);
+      if (raw()) _exit(3);  // given back while stopped
+      tcsetpgrp(slave, job);
+      kill(-job, SIGCONT);
+      usleep(300000);
+      if (!raw()) _exit(4);
+    }
+    kill(job, SIGSTOP);
     waitpid(job, &status, WUNTRACED);
-    if (!WIFSTOPPED(status)) _exit(2);
-    if (tcgetattr(slave, &t) != 0 || (t.c_lflag & ICANON) == 0) _exit(3);  // given back while stopped
-    tcsetpgrp(slave, job);
-    kill(-job, SIGCONT);
+    t.c_lflag |= ICANON | ECHO;
+    tcsetattr(slave, TCSANOW, &t);
+    kill(job, SIGCONT);
     usleep(300000);
-    if (tcgetattr(slave, &t) != 0 || (t.c_lflag & ICANON) != 0) _exit(4);  // raw again
+    if (!raw() || write(report[1], "C", 1) != 1) _exit(5);
     waitpid(job, &status, 0);
-    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 5);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 6);
   }
+  close(report[1]);
+  const std::unique_ptr<const pid_t, void (*)(const pid_t*)> reap(&shell, [](const pid_t* p) { kill(*p, SIGKILL); });
+  const auto reported = [&](char what) {
+    pollfd p{report[0], POLLIN, 0};
+    char got = 0;
+    return poll(&p, 1, 5000) > 0 && read(report[0], &got, 1) == 1 && got == what;
+  };
   std::string screen;
   ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
   typeKeys(tty, "20\r");
   ASSERT_TRUE(readUntil(tty, screen, "  >")) << screen;
   typeKeys(tty, "7\x1a");
   ASSERT_TRUE(readUntil(tty, screen, "^Z")) << screen;
+  ASSERT_TRUE(reported('S'));
   usleep(500000);
-  const size_t mark = screen.size();
-  typeKeys(tty, "+1\r");
-  ASSERT_TRUE(readUntil(tty, screen, " 8.0", mark)) << screen;
+  ASSERT_TRUE(typeLines(tty, screen, {"+1\r"})) << screen;
+  typeKeys(tty, "P\r");
+  ASSERT_TRUE(readUntil(tty, screen, "  Precision: ", screen.size())) << screen;
+  ASSERT_TRUE(typeLines(tty, screen, {"9999\r", "1e4999+0\r", "S\r"})) << screen;
+  EXPECT_NE(screen.find(" 8.0"), std::string::npos) << screen;
+  size_t mark = screen.size();
+  typeKeys(tty, "1.0000001^R\r");
+  ASSERT_TRUE(readUntil(tty, screen, "%", mark)) << screen.substr(mark);
+  typeKeys(tty, "\x1a");
+  const auto asked = std::chrono::steady_clock::now();
+  ASSERT_TRUE(reported('S'));
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(200));
+  ASSERT_TRUE(readUntil(tty, screen, "\n  >", mark)) << screen.substr(mark);
+  EXPECT_NE(screen.find("result ", mark), std::string::npos);
+  EXPECT_TRUE(reported('C'));
   typeKeys(tty, "q\r");
   EXPECT_EQ(finish(shell), 0) << screen;
-  close(slave), close(tty);
+  close(slave), close(tty), close(report[0]);
 }
 
 namespace {
@@ -526,4 +562,38 @@ TEST(Process, PreviewsAndLongWork) {
   ASSERT_EQ(on.substr(0, 3), "\x1b[J");
   EXPECT_EQ(on.substr(3), off);
   EXPECT_NE(off.find(" 0.4285714285\r\n"), std::string::npos) << off;
+}
+
+// A signal that ends the program erases the rows it drew under the line first: the preview
+// (from wherever the cursor stands) and the progress note, which never wraps, even in a
+// window of 15 columns.
+TEST(Process, SignalsLeaveNoRow) {
+  const std::vector<std::string> longWork{"9999\r", "1e4999+0\r", "S\r"};
+  const struct {
+    unsigned short cols;
+    std::vector<std::string> lines;
+    std::string keys, shown;  // typed, then what shows before the signal
+    int signal;
+    std::string ending;       // the last bytes on the screen
+  } rows[] = {
+      {80, {"20\r"}, "1/7", "= 0.1428571428", SIGTERM, "\x1b[J"},
+      {80, {"20\r"}, "1/7\x02", "= 0.1428571428", SIGINT, "\r\x1b[6C\x1b[J"},
+      {15, longWork, "1.0000001^R\r", "%", SIGTERM, "\r\x1b[K"},
+  };
+  for (const auto& row : rows) {
+    Term t("", true, row.cols);
+    ASSERT_TRUE(t.lines(row.lines)) << t.screen;
+    const size_t mark = t.screen.size();
+    typeKeys(t.tty, row.keys);
+    ASSERT_TRUE(t.until(row.shown, mark)) << t.screen.substr(mark);
+    readUntil(t.tty, t.screen, "\x01", 0, 100);
+    kill(t.pid, row.signal);
+    EXPECT_EQ(t.end(""), 128 + row.signal);
+    ASSERT_GE(t.screen.size(), row.ending.size());
+    EXPECT_EQ(t.screen.substr(t.screen.size() - row.ending.size()), row.ending) << row.keys;
+    for (size_t at = t.screen.find("%", mark); at != std::string::npos; at = t.screen.find("%", at + 1)) {
+      const size_t from = t.screen.rfind('\r', at), to = t.screen.find("\x1b[K", at);
+      EXPECT_LT(to - from - 1, row.cols) << t.screen.substr(from, to - from);
+    }
+  }
 }

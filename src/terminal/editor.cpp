@@ -1,6 +1,7 @@
 #include "terminal/editor.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -17,7 +18,7 @@ constexpr int kEscDelayMs = 50;  // an Esc with no byte after it within this is 
 constexpr std::size_t kTailCap = 1024;
 constexpr std::size_t kReadSize = 256;
 constexpr std::size_t kTypeAhead = 1 << 16;  // bytes read ahead while work runs, at most
-constexpr char kCtrlC = 3;
+constexpr char kCtrlC = 3, kCtrlZ = 26;
 constexpr auto kQuiet = std::chrono::milliseconds(250);      // work shorter shows no progress
 constexpr auto kNoteEvery = std::chrono::milliseconds(200);  // the progress shown afresh
 constexpr auto kPollEvery = std::chrono::milliseconds(20);   // the keyboard asked for Ctrl-C
@@ -36,12 +37,22 @@ bool previewGoOn(double) {
 
 }  // namespace
 
+// The note is cut to the window's width, so that it never wraps onto a row of its own.
 void Screen::progress(int percent) {
-  noted_ = tty::write("\r  " + std::to_string(percent) + "%  (Ctrl-C stops it)\x1b[K") || noted_;
+  std::string note = "  " + std::to_string(percent) + "%  (Ctrl-C stops it)";
+  note.resize(std::min(note.size(), static_cast<std::size_t>(std::max(tty::columns() - 1, 1))));
+  noted_ = tty::write("\r" + note + "\x1b[K") || noted_;
+  tty::atEnd("\r\x1b[K");
+}
+
+void Screen::erase() {
+  if (noted_ && tty::write("\r\x1b[K")) noted_ = false;
+  tty::atEnd("");
 }
 
 std::streamsize Screen::xsputn(const char* s, std::streamsize n) {
   if (noted_ && !tty::write("\r\x1b[K")) return 0;
+  if (noted_) tty::atEnd("");
   noted_ = false;
   const std::string_view text(s, static_cast<std::size_t>(n));
   if (!tty::write(text)) return 0;
@@ -79,6 +90,13 @@ bool Lines::watch(double done) {
         decoder_ = Decoder{};
         setg(egptr(), egptr(), egptr());
         return false;
+      }
+      const std::size_t stop = pending_.find(kCtrlZ, from);
+      if (stop != std::string::npos) {  // stops at once; the work goes on when continued
+        pending_.erase(stop, 1);
+        screen_.erase();
+        tty::suspend();
+        lastNote_ = now - kNoteEvery;
       }
     }
   }
@@ -149,6 +167,14 @@ void Lines::showPreview(const std::string& text) {
 void Lines::leaveLine() {
   toEnd();
   if (previewShown_) show("\x1b[J"), previewShown_ = false;
+  tty::atEnd("");
+}
+
+// What erases the preview's row should a signal end the program now.
+void Lines::noteRows() {
+  if (!previewShown_) return tty::atEnd("");
+  const View v = view();
+  tty::atEnd(moveCursor(locate(v, v.cursor), locate(v, v.line.size())) + "\x1b[J");
 }
 
 // The cursor to the end of the line, where the next output starts; on a line taller than
@@ -266,6 +292,7 @@ bool Lines::edit() {
     next_ = 0;
     if (bell_) show("\a"), bell_ = false;
     if (previewer_ != nullptr && !decoder_.waiting()) updatePreview();
+    noteRows();
     if (!readMore(decoder_.waiting() ? kEscDelayMs : -1)) return false;
   }
 }

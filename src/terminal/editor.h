@@ -26,6 +26,7 @@ class Screen : public std::streambuf {
   const std::string& tail() const { return tail_; }
   void lineEnded() { tail_.clear(); }
   void progress(int percent);  // shows "  NN% ..." on the row under the typed line
+  void erase();                // the progress note gone from the screen
 
  protected:
   std::streamsize xsputn(const char* s, std::streamsize n) override;
@@ -72,6 +73,7 @@ class Lines : public std::streambuf {
   void updatePreview();
   void showPreview(const std::string& text);
   void leaveLine();               // the cursor to the line's end, the preview row erased
+  void noteRows();                // tells tty what erases the preview row
 
   Screen& screen_;
   Editing editing_;

@@ -19,6 +19,15 @@ namespace {
 
 termios saved{}, raw{};
 volatile std::sig_atomic_t active = 0, resized = 0, resumed = 0;
+char endBytes[kEndBytes];
+volatile std::sig_atomic_t endLength = 0;  // 0 while endBytes is being written
+
+bool writeAll(int fd, std::string_view s);
+
+// What atEnd asked for, written while the terminal is still the program's.
+void eraseRows() {
+  if (active && endLength > 0) writeAll(STDOUT_FILENO, {endBytes, static_cast<std::size_t>(endLength)});
+}
 
 // Signals whose default action ends the program: each gives the terminal back, then ends
 // it as the signal would. A signal that is ignored or already handled is left alone.
@@ -26,6 +35,7 @@ constexpr int kEnding[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGABRT, SIGSEGV, S
                            SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGPIPE};
 
 void onEnding(int sig) {
+  eraseRows();
   leave();
   std::signal(sig, SIG_DFL);
   raise(sig);  // blocked until the handler returns, then the default action
@@ -58,6 +68,7 @@ void onContinue(int) {
 void onStop(int) {
   const int e = errno;
   const bool wasActive = active != 0;
+  eraseRows();
   leave();
   std::signal(SIGTSTP, SIG_DFL);
   sigset_t tstp;
@@ -121,6 +132,13 @@ void leave() {
   tcsetattr(STDIN_FILENO, TCSADRAIN, &saved);
   active = 0;
   errno = e;
+}
+
+void atEnd(std::string_view bytes) {
+  endLength = 0;
+  if (bytes.size() > kEndBytes) return;
+  std::copy(bytes.begin(), bytes.end(), endBytes);
+  endLength = static_cast<std::sig_atomic_t>(bytes.size());
 }
 
 int columns() {

@@ -15,6 +15,11 @@ bool wanted();
 bool enter();
 // leave: the saved settings back. Safe to call more than once and from a signal handler.
 void leave();
+// atEnd: bytes that erase what the program drew below the line (a preview, a progress
+// note), written before the settings are given back when a signal ends or stops the
+// program; "" for none. Longer than kEndBytes: none.
+constexpr std::size_t kEndBytes = 128;
+void atEnd(std::string_view bytes);
 // columns / rows: the window's width, 80 when the terminal does not say, and its height,
 // 0 when it does not.
 int columns();
