@@ -273,10 +273,12 @@ bool previewable(std::string_view token) {
   return ops == 1 && some(t, t + at) && some(t + at + 1, t + numtext::kBufLen);
 }
 
-// Why a token cannot run without the dialogue, or null when it can: too long, a cursor key,
-// or a letter that needs the dialogue (P, ?). Scans the token (S acts, Q ends the run).
+// Why a token cannot run without the dialogue, or null when it can: too long, an operator
+// alone (which the dialogue reads as 0 with 0), a cursor key, or a letter that needs the
+// dialogue (P, ?). Scans the token (S acts, Q ends the run).
 const char* scanBare(long long len, LoopState& loop, LineState& line) {
   if (len >= numtext::kBufLen) return "too long: at most 79 characters";
+  if (len == 1 && std::strchr("+-*/^", t[0]) != nullptr) return "an operator alone: write the operation as one token";
   if (holdsCursorKey(len)) return "holds a cursor key";
   loop.precisionSet = loop.legendShown = true;
   line = scan(loop, false);
@@ -349,8 +351,8 @@ int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision) 
     }
     if (fault != nullptr) {
       if (!deliver(io, true)) return 1;
-      io.err << "zantorix: token " << index << " '" << token << (len > static_cast<long long>(token.size()) ? "...': " : "': ")
-             << fault << '\n';
+      io.err << "zantorix: token " << index << " '" << numtext::printable(token)
+             << (len > static_cast<long long>(token.size()) ? "...': " : "': ") << fault << '\n';
       return 1;
     }
     const bool handOver = numtext::pending().size() >= kEmitAt || numtext::outputError() != 0;

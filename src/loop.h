@@ -21,8 +21,8 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
 // precision (0 to 9999), R and M carried from one to the next; for each token that
 // computes, its result's fixed form alone on a line (no leading spaces, no separators).
 // Q or Esc ends it early. Returns 0 at the end; 1, with a line on err that names the token
-// and its place, at a token that cannot run here (division by zero, too long, P, ?) or a
-// failed stream; what was printed before stays printed.
+// and its place, at a token that cannot run here (division by zero, too long, an operator alone,
+// P, ?) or a failed stream; what was printed before stays printed.
 int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision);
 // preview: what Enter would show as the result's fixed form for this line, as "= 0.1428",
 // "= division by zero", or "= …" when goOn stopped the work; "" when the line is not one

@@ -3,6 +3,8 @@
 // long work for Ctrl-C), elsewhere straight from the descriptor. Tokens on the command line,
 // or "-" for standard input, give bare results instead of the dialogue. Nothing thrown
 // escapes: a failure the loop does not expect ends the run with a message and status 1.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -12,6 +14,7 @@
 
 #include "engine/ops.h"
 #include "loop.h"
+#include "numtext/show.h"
 #include "terminal/input.h"
 #if ZANTORIX_LINE_EDITOR
 #include "terminal/editor.h"
@@ -23,7 +26,7 @@ constexpr const char* kUsage =
     "Usage: zantorix\n"
     "       zantorix [-p N | --precision N] TOKEN...\n"
     "       zantorix [-p N | --precision N] -\n"
-    "       zantorix --help | --version\n"
+    "       zantorix -h | --help | -V | --version\n"
     "\n"
     "An interactive calculator for fixed-point decimal numbers of 0 to 9999 digits: it asks\n"
     "for a precision, then reads one token per prompt (such as 1/7, R*M or 2^64), and shows\n"
@@ -33,8 +36,8 @@ constexpr const char* kUsage =
     "alone on a line, and nothing else.\n"
     "\n"
     "  -p, --precision N  the precision for tokens, 0 to 9999, as at the prompt (default 20)\n"
-    "  --help             print this and exit\n"
-    "  --version          print the version and exit\n"
+    "  -h, --help         print this and exit\n"
+    "  -V, --version      print the version and exit\n"
     "\n"
     "The manual page, man zantorix, explains the whole dialogue.\n";
 
@@ -66,42 +69,65 @@ int parsePrecision(const char* s) {
   return *s == '\0' || p > 9999 ? -1 : p;
 }
 
+// The value of a precision option: "-p N", "-pN", "--precision N" or "--precision=N"
+// (null: `a` is no precision option). Moves i past a value given as its own argument;
+// "" when that is missing.
+const char* precisionValue(int argc, char** argv, int& i) {
+  const std::string_view a = argv[i];
+  if (a == "-p" || a == "--precision") return i + 1 < argc ? argv[++i] : "";
+  if (a.rfind("--precision=", 0) == 0) return argv[i] + 12;
+  if (a.size() > 2 && a.rfind("-p", 0) == 0) return argv[i] + 2;
+  return nullptr;
+}
+
 // Options come first; the first other argument, or the one after "--", starts the tokens.
-// An argument of a dash and a digit or point is a token, not an option.
+// An argument of a dash and a digit or point is a token, not an option; "-" (standard
+// input) stands alone.
 Request parse(int argc, char** argv) {
   Request r;
   int i = 1;
   for (; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--help" || a == "--version") {
-      if (argc > 2) return finished(2, a + " stands alone");
-      std::cout << (a == "--help" ? kUsage : "zantorix " ZANTORIX_VERSION "\n") << std::flush;
+    if (a == "--help" || a == "-h" || a == "--version" || a == "-V") {
+      if (argc > 2) return finished(2, numtext::printable(a) + " stands alone");
+      const bool help = a == "--help" || a == "-h";
+      std::cout << (help ? kUsage : "zantorix " ZANTORIX_VERSION "\n") << std::flush;
       return finished(std::cout ? 0 : 1);
     }
-    if (a == "-p" || a == "--precision" || a.rfind("--precision=", 0) == 0) {
-      const bool joined = a.size() > 11;
-      if (!joined && i + 1 == argc) return finished(2, a + " needs a number");
-      const char* value = joined ? argv[i] + 12 : argv[++i];
+    if (const char* value = precisionValue(argc, argv, i)) {
+      if (*value == '\0') return finished(2, numtext::printable(a) + " needs a number");
       r.precision = parsePrecision(value);
       if (r.precision < 0) {
-        return finished(2, "the precision must be a whole number from 0 to 9999, not '" + std::string(value) + "'");
+        return finished(2, "the precision must be a whole number from 0 to 9999, not '" +
+                               numtext::printable(value) + "'");
       }
       r.what = Request::bare;
     } else if (a == "--") {
       ++i;
       break;
     } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.') {
-      return finished(2, "unknown option '" + a + "'");
+      return finished(2, "unknown option '" + numtext::printable(a) + "'");
     } else {
-      r.fromInput = a == "-" && i + 1 == argc;
       break;
     }
   }
+  for (int k = i; k < argc; ++k) {
+    if (std::strcmp(argv[k], "-") == 0 && argc - i > 1) return finished(2, "- (read standard input) stands alone");
+  }
+  r.fromInput = i + 1 == argc && std::strcmp(argv[i], "-") == 0;
   if (r.fromInput) return r.what = Request::bare, r;
   for (; i < argc; ++i) r.tokens.append(argv[i]).push_back('\n');
   if (!r.tokens.empty()) r.what = Request::bare;
   if (r.tokens.empty() && r.what == Request::bare) return finished(2, "no tokens: give tokens, or - to read them");
   return r;
+}
+
+// Whether an environment switch is off: 0, off, no or false, in any case.
+bool switchedOff(const char* value) {
+  if (value == nullptr) return false;
+  std::string v(value);
+  std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return v == "0" || v == "off" || v == "no" || v == "false";
 }
 
 }  // namespace
@@ -122,9 +148,8 @@ int main(int argc, char** argv) {
       return console::bare(in, std::cout, std::cerr, request.precision);
     }
 #if ZANTORIX_LINE_EDITOR
-    // What a line would compute shows under it as it is typed, unless ZANTORIX_PREVIEW=0.
-    const char* previews = std::getenv("ZANTORIX_PREVIEW");
-    const bool preview = previews == nullptr || std::strcmp(previews, "0") != 0;
+    // What a line would compute shows under it as it is typed, unless ZANTORIX_PREVIEW is off.
+    const bool preview = !switchedOff(std::getenv("ZANTORIX_PREVIEW"));
     terminal::Session session(console::kPrompt, preview ? console::preview : nullptr);  // gives the terminal back however the run ends
     if (session.ok()) {
       engine::goOn = terminal::Session::goOn;

@@ -113,7 +113,7 @@ pid_t startOnPty(const char* term, int& master, int& slave, const std::string& h
     close(master), close(slave);
     setenv("TERM", term, 1);
     setenv("ZANTORIX_HISTORY", history.c_str(), 1);
-    setenv("ZANTORIX_PREVIEW", previews ? "1" : "0", 1);
+    setenv("ZANTORIX_PREVIEW", previews ? "1" : "oFF", 1);
     return child;
   });
 }
@@ -318,6 +318,14 @@ TEST(Process, Options) {
       {{"--precision", "-1", "1+1"}, 2, "", "zantorix: the precision must be"},
       {{"-p", "20"}, 2, "", "zantorix: no tokens"},
       {{"-x", "1+1"}, 2, "", "zantorix: unknown option '-x'"},
+      // the short and joined forms; a dash and a point is a token; "-" only alone
+      {{"-V"}, 0, "zantorix " + std::string(ZANTORIX_VERSION) + "\n", ""},
+      {{"-p20", "1/7"}, 0, "0.1428571428\n", ""},
+      {{"--precision", "30", "1/7"}, 0, "0.142857142857142\n", ""},
+      {{"-.5"}, 0, "99999999999.50\n", ""},
+      {{"-", "1+1"}, 2, "", "zantorix: - (read standard input) stands alone"},
+      {{"-p", "20", "1/7", "-"}, 2, "", "zantorix: - (read standard input) stands alone"},
+      {{"-x\x1b[31m"}, 2, "", "zantorix: unknown option '-x\\e[31m'"},  // no raw bytes in messages
   };
   for (const auto& row : rows) {
     std::string out, err;
@@ -326,7 +334,7 @@ TEST(Process, Options) {
     EXPECT_EQ(err.substr(0, row.errStart.size()), row.errStart) << row.args[0];
   }
   std::string out, err;
-  EXPECT_EQ(runWith({"--help"}, out, err), 0);
+  EXPECT_EQ(runWith({"-h"}, out, err), 0);
   EXPECT_NE(out.find("--version"), std::string::npos);
   EXPECT_NE(out.find("man zantorix"), std::string::npos);
 }

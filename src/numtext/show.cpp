@@ -70,4 +70,42 @@ void display(int r) {
   flushLine();
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at the start of s (0: none there).
+std::size_t utf8Length(std::string_view s) {
+  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = b(0);
+  const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (lead < 0xC2 || lead > 0xF4 || s.size() < len) return 0;
+  // The second byte's range depends on the lead, against overlong forms, surrogates and
+  // code points past U+10FFFF.
+  const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+  if (b(1) < low || b(1) > high) return 0;
+  for (std::size_t i = 2; i < len; ++i) {
+    if ((b(i) & 0xC0) != 0x80) return 0;
+  }
+  return len;
+}
+
+}  // namespace
+
+std::string printable(std::string_view bytes) {
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[at]);
+    const std::size_t len = c < 0x80 ? 1 : utf8Length(bytes.substr(at));
+    if (c >= 0x20 && c != 0x7f && len > 0) {
+      out.append(bytes.substr(at, len));
+      at += len;
+      continue;
+    }
+    constexpr char kHex[] = "0123456789abcdef";
+    out += c == 0x1b ? std::string("\\e") : std::string{'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    ++at;
+  }
+  return out;
+}
+
 }  // namespace numtext
