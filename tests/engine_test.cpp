@@ -182,7 +182,7 @@ TEST(Limbs, ProductsAtAnyThreshold) {
   // Past 1,844 limbs (product's longest operands, longProduct's any): a·c is the sum of a's
   // 1,000-limb pieces times c, whose columns 64 bits hold; c is a itself at equal lengths.
   std::vector<limbs::Limb> ws(limbs::longScratch(4000)), got(6000), want(6000);
-  const int longer[][2] = {{1845, 1845}, {2560, 2560}, {2560, 2000}, {2200, 900}, {4000, 1900}};
+  const int longer[][2] = {{1845, 1845}, {2560, 2560}, {2560, 2000}, {2200, 900}, {4000, 1900}, {3999, 2001}};
   for (const auto& len : longer) {
     for (const bool nines : {false, true}) {
       fill(a, len[0], nines), fill(b, len[1], !nines);
@@ -199,12 +199,12 @@ TEST(Limbs, ProductsAtAnyThreshold) {
   }
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
   // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 9000,
-  // 5000 and 20 and of operands past 1,844 limbs (whose column sums 64 bits do not hold),
+  // 5000 and 20, b longer than a, and operands past 1,844 limbs (whose column sums 64 bits do not hold),
   // dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the sums
   // below leave open.
   const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
-                          {1126, 1126, 4500, 9001},  {2100, 2100, 8400, 16800}, {600, 313, 2500, 5001},
-                          {3, 2, 10, 21}};
+                          {300, 1250, 2000, 10000},  {300, 1250, 4000, 16000}, {1126, 1126, 4500, 9001},
+                          {2100, 2100, 8400, 16800}, {600, 313, 2500, 5001}, {3, 2, 10, 21}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
     for (const auto& row : pairs) {

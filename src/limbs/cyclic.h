@@ -14,9 +14,10 @@ namespace limbs {
 constexpr int kMaxCyclic = 4096;
 
 // cyclicPairAvx2: ab[k] := Σ a[i]·b[j] and bb[k] := Σ b[i]·b[j] over i + j ≡ k (mod n), for
-// from <= k < to, with n a power of two from 16 to kMaxCyclic, an, bn <= n and limbs below B
-// (each sum below min(an, bn)·B^2 < 2^64 then). Built only for x86-64, and run only where
-// AVX2 is. ab and bb hold to + 8 sums (those past `to` get any values).
+// from <= k < to <= n, with n a power of two from 16 to kMaxCyclic, an, bn <= n and limbs
+// below B. Exact while every sum is below 2^64: those of ab below min(an, bn)·B^2, those of
+// bb below bn·B^2, so min(an, bn) and bn at most 1,844. Built only for x86-64, and run only
+// where AVX2 is. ab and bb hold to + 8 sums (those past `to` get any values).
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb);
 

@@ -6,6 +6,8 @@
 // so the Chinese remainders give it exactly.
 #include <immintrin.h>
 
+#include <cassert>
+
 #include "limbs/cyclic.h"
 
 namespace limbs {
@@ -111,7 +113,7 @@ V mulTwiddle(V x, V w, V q, V p) {
 
 // s − m where s >= m, for s below 2m: back into [0, m) (m is 2p to bring sums below 4p
 // under 2p, p for a residue below 2p).
-V fold(V s, V m) { return _mm256_min_epu32(s, _mm256_sub_epi32(s, m)); }
+V reduce(V s, V m) { return _mm256_min_epu32(s, _mm256_sub_epi32(s, m)); }
 
 // Montgomery's product x·y·2^−32 mod p in [0, 2p), for x, y below 2p.
 V mulMontgomery(V x, V y) {
@@ -131,11 +133,11 @@ constexpr int kBlock = 256;
 void forwardStage(int len, int from, int to, V p, V p2) {
   for (int s = from; s < to; s += 2 * len) {
     const V u = load(coef[s]), v = load(coef[s + len]);
-    store(coef[s], fold(_mm256_add_epi32(u, v), p2));
-    store(coef[s + len], fold(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
+    store(coef[s], reduce(_mm256_add_epi32(u, v), p2));
+    store(coef[s + len], reduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
     for (int j = 1; j < len; ++j) {
       const V x = load(coef[s + j]), y = load(coef[s + j + len]);
-      store(coef[s + j], fold(_mm256_add_epi32(x, y), p2));
+      store(coef[s + j], reduce(_mm256_add_epi32(x, y), p2));
       store(coef[s + j + len], mulTwiddle(_mm256_add_epi32(_mm256_sub_epi32(x, y), p2), load(forwardW[len + j]),
                                           load(forwardQ[len + j]), p));
     }
@@ -143,13 +145,13 @@ void forwardStage(int len, int from, int to, V p, V p2) {
 }
 
 // One backward stage, decimation in time, over coefficients in [0, 4p), which stay there:
-// only the sum's first term is folded below 2p, as Shoup's product takes any factor below
+// only the sum's first term is reduced below 2p, as Shoup's product takes any factor below
 // 2^32 and gives one below 2p.
 void backwardStage(int len, int from, int to, V p, V p2) {
   for (int s = from; s < to; s += 2 * len) {
     for (int j = 0; j < len; ++j) {
-      const V u = fold(load(coef[s + j]), p2);
-      const V v = j == 0 ? fold(load(coef[s + len]), p2)
+      const V u = reduce(load(coef[s + j]), p2);
+      const V v = j == 0 ? reduce(load(coef[s + len]), p2)
                          : mulTwiddle(load(coef[s + j + len]), load(backwardW[len + j]), load(backwardQ[len + j]), p);
       store(coef[s + j], _mm256_add_epi32(u, v));
       store(coef[s + j + len], _mm256_add_epi32(_mm256_sub_epi32(u, v), p2));
@@ -174,7 +176,7 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
     const V u = limbsAt(a, an, b, bn, j), w = load(forwardW[half + j]), q = load(forwardQ[half + j]);
     if (half + j < top) {
       const V v = limbsAt(a, an, b, bn, half + j);
-      store(coef[j], fold(_mm256_add_epi32(u, v), p2));
+      store(coef[j], reduce(_mm256_add_epi32(u, v), p2));
       store(coef[half + j], mulTwiddle(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), w, q, p));
     } else {
       store(coef[j], u);
@@ -242,14 +244,14 @@ void garner(const V* x, int first, int logN, std::uint64_t* out) {
   V r[3];
   for (int k = 0; k < 3; ++k) {
     const V p = _mm256_set1_epi32(static_cast<int>(kPrime[k]));
-    r[k] = fold(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
+    r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
     if (k == 0) continue;
     const V d = _mm256_sub_epi32(_mm256_add_epi32(r[k], lane(lift, first + k)), r[0]);  // r − t1, then / p1
-    r[k] = fold(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
+    r[k] = reduce(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
   }
   const V p3 = _mm256_set1_epi32(static_cast<int>(kPrime[2]));
   const V d = _mm256_sub_epi32(_mm256_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
-  r[2] = fold(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
+  r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
   constexpr u64 p12 = u64{kPrime[0]} * kPrime[1];
   const V p1 = _mm256_set1_epi64x(kPrime[0]), low = _mm256_set1_epi64x(p12 & 0xFFFFFFFFu);
   const V high = _mm256_set1_epi64x(p12 >> 32);
@@ -283,6 +285,7 @@ void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb) {
   using namespace cyclicAvx2;
+  assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   if (!ready) buildTables();
   firstStage(a, an, b, bn, n);
   forward(n);

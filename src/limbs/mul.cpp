@@ -75,9 +75,10 @@ std::int32_t settle(Limb* x, int len) {
 // their lower pieces.
 constexpr int kCarryBelow = 8;
 
-// The limb carries of split sums v[k] < 3·B + 3 never exceed 3, so the carry into limb
-// `from` follows from the few sums below it as soon as one of them is not within 3 of a
-// multiple of B: the carry's range, [0, 3] at `at`, carried up to `from`. −1 if still open.
+// Split sums v[k] are at most 3·(B − 1): with a carry of at most 3 into a limb, its carry out
+// is at most 3 too. So the carry into limb `from` follows from the few sums below it as soon
+// as one of them is not within 3 of a multiple of B: the carry's range, [0, 3] at `at`,
+// carried up to `from`. −1 if still open.
 int carryInto(const std::int32_t* v, int at, int from) {
   constexpr std::int32_t B = kBase;
   std::int32_t low = 0, high = 3;
@@ -237,7 +238,9 @@ void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws
   longProduct(r, a, m, b, m, next);
   longProduct(r + 2 * m, a + m, an - m, b + m, bn - m, next);
   subFrom(mid, 2 * m + 2, r, 2 * m), subFrom(mid, 2 * m + 2, r + 2 * m, len - 2 * m);
-  addTo(r + m, len - m, mid, 2 * m + 2);
+  // The middle term a0·b1 + a1·b0 is below B^(len − m): its limbs from there on are zeros,
+  // and r ends there.
+  addTo(r + m, len - m, mid, std::min(2 * m + 2, len - m));
 }
 
 Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<std::size_t>(k)]; }
@@ -281,20 +284,22 @@ void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
 
 namespace {
 
-// The cyclic transforms' length for the pair's products, of a and b: the shortest power of
-// two that holds the kept columns and folds only columns that the carry into the lowest kept
-// limb does not read; 0 where no such length pays off against Karatsuba (shorter operands,
-// or the longest transform too short) or the transforms are not here.
+// The cyclic transforms' length for the pair's products a·b and b·b: the shortest power of
+// two that holds both operands and the kept columns of both products, and folds only columns
+// that the carry into the lowest kept limb does not read; 0 where no such length pays off
+// against Karatsuba (shorter operands, or the longest transform too short), where a folded
+// column sum could pass 64 bits, or where the transforms are not here.
 int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
 #if ZANTORIX_AVX_KERNELS
   // Shorter transforms, and operands under half the transform's length, lose to Karatsuba's
   // column sums or barely win (bench/README.md).
   constexpr int kCyclicMin = 2048;
-  // A folded column sums at most min(an, bn) limb products, which 64 bits hold up to kColumnMax.
-  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0 || std::min(an, bn) > kColumnMax) return 0;
-  const int len = std::min(an + bn, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
-  const int longer = std::max(an, bn);
-  const auto fits = [&](int n) { return n >= len && n >= longer && an + bn - n <= lowest; };
+  // A column of a·b sums at most min(an, bn) limb products, one of b·b at most bn: 64 bits
+  // hold kColumnMax of them.
+  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
+  const int longer = std::max(an, bn), sums = longer + bn;  // a·b's and b·b's columns, the more
+  const int len = std::min(sums, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
+  const auto fits = [&](int n) { return n >= len && n >= longer && sums - n <= lowest; };
   int n = kCyclicMin;
   while (n < kMaxCyclic && !fits(n)) n *= 2;
   return fits(n) && 2 * longer >= n ? n : 0;

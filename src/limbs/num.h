@@ -11,12 +11,12 @@ using Limb = std::uint32_t;
 constexpr Limb kBase = 100000000;
 constexpr int kLimbDigits = 8;
 
-// Longest operand of a product: 2,560 limbs (20,480 digits), room for a 10,000-digit
-// register value with 10,000 digits of guard and scaling around it.
 // Long work calls this now and then with the share of it done (above 0, up to 1); false
 // stops the work. Null: the work always runs to its end.
 using GoOn = bool (*)(double done);
 
+// Longest operand of a product: 2,560 limbs (20,480 digits), room for a 10,000-digit
+// register value with 10,000 digits of guard and scaling around it.
 constexpr int kMaxOperand = 2560;
 // Longest number held: a product of two longest operands, plus one limb for the
 // divisor normalisation of a quotient.
