@@ -274,7 +274,8 @@ TEST(Limbs, PowerLossBound) {
   }
   EXPECT_GT(inexact, 100);
   // Past the cap the exact integers settle it, longer than any fixed number (up to 16 MiB):
-  // at a 2-limb cap the digits equal the full cap's; past 16 MiB they are unproven.
+  // at a 2-limb cap the digits equal the full cap's; past 16 MiB, even where the result
+  // itself fits, they are unproven.
   const struct {
     limbs::Limb low, high;  // X = high·10^8 + low
     int f, power;
@@ -295,4 +296,11 @@ TEST(Limbs, PowerLossBound) {
     ASSERT_EQ(limbs::exactPower(x, row.f, 40, n, bits, count, a, limbs::kMaxOperand), limbs::PowerSize::fits);
     EXPECT_EQ(limbs::compare(out, a), 0) << row.high << "e8+" << row.low << " ^ " << row.power;
   }
+  // (1 + 10^−99)^40000: its result fits, but its exact integers would take 22 MB.
+  limbs::setPow10(x, 99), x.d[0] += 1;
+  char bits[20];
+  int count = 0;
+  for (int e = 40000; e > 0; e /= 2) bits[++count] = static_cast<char>('0' + e % 2);
+  n.len = 1, n.d[0] = 40000;
+  EXPECT_EQ(limbs::exactPower(x, 99, 40, n, bits, count, out, 2), limbs::PowerSize::unproven);
 }

@@ -124,13 +124,13 @@ std::string inRegister(const std::string& answer, int p, bool& fits) {
 }
 
 // A power too large for the register, of a base with a fraction, is the chain of truncating
-// multiplications, here by the plain method.
-std::string chain(const Case& c) {
+// multiplications, here by the plain method or by products formed one at a time.
+std::string chain(const Case& c, void (*multiply)() = ref::mul) {
   engine::setPrecision(c.p);
   setReg(0, "1"), setReg(10000, c.a);  // result, square
   for (int bits = std::stoi(c.b); bits > 0; bits /= 2) {
-    if (bits % 2 == 1) move(0, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 0);
-    if (bits > 1) move(10000, rMulA), move(10000, rMulB), ref::mul(), move(rMulProd, 10000);
+    if (bits % 2 == 1) move(0, rMulA), move(10000, rMulB), multiply(), move(rMulProd, 0);
+    if (bits > 1) move(10000, rMulA), move(10000, rMulB), multiply(), move(rMulProd, 10000);
   }
   return regText(0);
 }
@@ -202,6 +202,13 @@ TEST(Oracle, ProductsQuotientsAndPowers) {
     const std::string digits = randomDigits(seed, p - p / 2, true);
     add({p, "1." + digits, "7", '^', ""});
     add({p, "0." + digits, "13", '^', ""});
+  }
+  // Past the register at 9999, where each step forms a short result's product and a long
+  // square's together: the same digits as products formed one at a time.
+  for (const char* e : {"49153", "40961"}) {
+    Case c{9999, "1.7", e, '^', ""};
+    run(c);
+    EXPECT_EQ(c.fast, chain(c, [] { engine::mul(); })) << "1.7^" << e;
   }
   if (!haveBc()) GTEST_SKIP() << "bc is not installed: only the plain digit methods checked the limb paths";
   const auto answers = askBc(cases);

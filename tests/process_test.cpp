@@ -552,16 +552,20 @@ TEST(Process, PreviewsAndLongWork) {
   const auto typed = std::chrono::steady_clock::now();
   ASSERT_TRUE(t.until("5", mark));
   EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::milliseconds(100));
-  typeKeys(t.tty, "\x7f\r");
+  mark = t.screen.size();
+  typeKeys(t.tty, "\x1b[D");  // while the preview works: it is worked out again afterwards
+  ASSERT_TRUE(t.until("= \u2026", mark)) << t.screen.substr(mark);
+  typeKeys(t.tty, "\x1b[C\x7f\r");
   ASSERT_TRUE(t.until("%", mark)) << t.screen.substr(mark);
-  typeKeys(t.tty, "\x03");
+  typeKeys(t.tty, "7\x03");  // what was typed before Ctrl-C goes with the work
   const auto asked = std::chrono::steady_clock::now();
   ASSERT_TRUE(t.until("\n  >", mark)) << t.screen.substr(mark);
   EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
   EXPECT_NE(t.screen.find("interrupted", mark), std::string::npos);
   EXPECT_EQ(t.screen.find("result", mark), std::string::npos);
-  mark = t.screen.size();
-  ASSERT_TRUE(t.lines({"R+M\r"})) << t.screen;
+  ASSERT_TRUE(t.lines({"\r", "R+M\r"})) << t.screen;
+  EXPECT_EQ(t.screen.find("  >7", mark), std::string::npos) << t.screen.substr(mark);
+  mark = t.screen.find("  >R+M", mark);
   EXPECT_NE(t.screen.find("result 2.000000e+4999", mark), std::string::npos) << t.screen.substr(mark, 300);
   EXPECT_EQ(t.end("q\r"), 0);
 

@@ -102,6 +102,7 @@ TEST(LineEditor, Keys) {
       // Ctrl-R: typing narrows, Ctrl-R again goes further back, Ctrl-G or Esc gives the line
       // back, another key takes the match; a failed search leaves the line
       {"12345+1\r2*3\r\x12" "1234", "12345+1", 0, O::changed},
+      {"12\r5+123\r\x12" "12", "5+123", 2, O::changed},  // the match in hand is kept while it holds
       {"1+2\r1+3\r\x12" "1+\x12", "1+2", 0, O::changed},
       {"1+2\r7\x12" "1\x07", "7", 1, O::changed},
       {"1+2\r7\x12" "1\x1b\xff", "7", 1, O::changed},
