@@ -10,21 +10,11 @@
 #include <cstdlib>
 
 #include "terminal/history.h"
+#include "terminal/tty.h"
 
 namespace terminal {
 
 namespace {
-
-// Writes all of s to fd; false when a write fails.
-bool writeAll(int fd, std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 // Opens `path` without waiting (a FIFO with no writer, a terminal) and keeps the descriptor
 // only when it is a regular file, in blocking mode again; −1 otherwise (errno ENOENT when
@@ -90,7 +80,7 @@ void trim(HistoryFile& file) {
   const int fd = mkstemp(temp.data());
   if (fd < 0) return;
   const std::string text = writeHistory(lines);
-  const bool ok = fchmod(fd, st.st_mode & 07777) == 0 && writeAll(fd, text) && fsync(fd) == 0;
+  const bool ok = fchmod(fd, st.st_mode & 07777) == 0 && tty::writeAll(fd, text) && fsync(fd) == 0;
   if (close(fd) == 0 && ok && rename(temp.c_str(), file.path.c_str()) == 0) {
     file.lines = lines.size(), file.unfinished = false;
     return;
@@ -119,7 +109,7 @@ bool appendHistory(HistoryFile& file, std::string_view line) {
   // never read back as one.
   std::string text(file.unfinished && st.st_size > 0 ? 1 : 0, '\n');
   text.append(line).push_back('\n');
-  const bool ok = writeAll(fd, text);
+  const bool ok = tty::writeAll(fd, text);
   if (close(fd) != 0 || !ok) return file.unfinished = true, false;
   file.lines += file.unfinished ? 2 : 1, file.unfinished = false;
   if (file.lines > kTrimAbove) trim(file);

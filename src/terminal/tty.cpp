@@ -22,8 +22,6 @@ volatile std::sig_atomic_t active = 0, resized = 0, resumed = 0;
 char endBytes[kEndBytes];
 volatile std::sig_atomic_t endLength = 0;  // 0 while endBytes is being written
 
-bool writeAll(int fd, std::string_view s);
-
 // What atEnd asked for, written while the terminal is still the program's.
 void eraseRows() {
   if (active && endLength > 0) writeAll(STDOUT_FILENO, {endBytes, static_cast<std::size_t>(endLength)});
@@ -84,17 +82,6 @@ void onStop(int) {
 }
 
 void onResize(int) { resized = 1; }
-
-// Writes all of s to fd; false when a write fails.
-bool writeAll(int fd, std::string_view s) {
-  while (!s.empty()) {
-    const ssize_t n = ::write(fd, s.data(), s.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    s.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -160,6 +147,16 @@ Wait waitInput(int ms) {
 }
 
 long readInput(char* buf, std::size_t size) { return static_cast<long>(::read(STDIN_FILENO, buf, size)); }
+
+bool writeAll(int fd, std::string_view s) {
+  while (!s.empty()) {
+    const ssize_t n = ::write(fd, s.data(), s.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    s.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
 
 bool write(std::string_view s) { return writeAll(STDOUT_FILENO, s); }
 

@@ -32,6 +32,8 @@ Wait waitInput(int ms);
 long readInput(char* buf, std::size_t size);
 // write: all of s to standard output; false (errno set) when a write fails.
 bool write(std::string_view s);
+// writeAll: all of s to descriptor fd, resumed after a signal; false when a write fails.
+bool writeAll(int fd, std::string_view s);
 // suspend: stops the program's process group as Ctrl-Z would in a plain terminal; the
 // settings are given back first and raw mode returns when the program is continued.
 void suspend();
