@@ -122,6 +122,7 @@ Request parse(int argc, char** argv) {
   return r;
 }
 
+#if ZANTORIX_LINE_EDITOR
 // Whether an environment switch is off: 0, off, no or false, in any case.
 bool switchedOff(const char* value) {
   if (value == nullptr) return false;
@@ -129,6 +130,7 @@ bool switchedOff(const char* value) {
   std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return v == "0" || v == "off" || v == "no" || v == "false";
 }
+#endif
 
 }  // namespace
 
