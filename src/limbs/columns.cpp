@@ -84,6 +84,9 @@ int widenPlain(std::uint64_t*, const Limb* a, int n) {
 
 // out[m] += Σ_t bv[t] · a[m − t] for m from `from` below len.
 void plainPass(std::uint64_t* out, const Limb* a, int from, int len, const Limb* bv) {
+#if defined(__clang__) && (defined(__SSE2__) || defined(__ARM_NEON))
+#pragma clang loop vectorize(enable)  // clang's cost model would keep it scalar
+#endif
   for (int m = from; m < len; ++m) {
     std::uint64_t x = out[m];
     for (int t = 0; t < G; ++t) x += std::uint64_t{bv[t]} * a[m - t];
@@ -122,7 +125,14 @@ struct Sse2 {
   static V load(const std::uint64_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
   static void store(std::uint64_t* p, V x) { _mm_storeu_si128(reinterpret_cast<V*>(p), x); }
   static V set1(Limb x) { return _mm_set1_epi64x(x); }
-  static V mul(V x, V y) { return _mm_mul_epu32(x, y); }
+  static V mul(V x, V y) {
+#if defined(__clang__)
+    __asm__("pmuludq %1, %0" : "+x"(x) : "x"(y));  // as in the AVX2 kernel: clang would widen it
+    return x;
+#else
+    return _mm_mul_epu32(x, y);
+#endif
+  }
   static V add(V x, V y) { return _mm_add_epi64(x, y); }
   static V keepFrom(V x, int k) { return _mm_and_si128(x, _mm_set_epi64x(k <= 1 ? -1 : 0, k <= 0 ? -1 : 0)); }
 };

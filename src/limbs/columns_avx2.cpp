@@ -13,7 +13,17 @@ struct Avx2 {
   static V load(const std::uint64_t* p) { return _mm256_loadu_si256(reinterpret_cast<const V*>(p)); }
   static void store(std::uint64_t* p, V x) { _mm256_storeu_si256(reinterpret_cast<V*>(p), x); }
   static V set1(Limb x) { return _mm256_set1_epi64x(x); }
-  static V mul(V x, V y) { return _mm256_mul_epu32(x, y); }
+  static V mul(V x, V y) {
+#if defined(__clang__)
+    // The instruction itself: clang forgets that a vector held across the loop has zero
+    // upper halves and would multiply all 64 bits (two products and a shift each).
+    V r;
+    __asm__("vpmuludq %2, %1, %0" : "=x"(r) : "x"(x), "x"(y));
+    return r;
+#else
+    return _mm256_mul_epu32(x, y);
+#endif
+  }
   static V add(V x, V y) { return _mm256_add_epi64(x, y); }
   static V keepFrom(V x, int k) {
     return _mm256_and_si256(x, _mm256_cmpgt_epi64(_mm256_set_epi64x(3, 2, 1, 0), _mm256_set1_epi64x(k - 1)));

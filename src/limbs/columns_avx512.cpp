@@ -14,7 +14,15 @@ struct Avx512 {
   static V load(const std::uint64_t* p) { return _mm512_loadu_si512(reinterpret_cast<const V*>(p)); }
   static void store(std::uint64_t* p, V x) { _mm512_storeu_si512(reinterpret_cast<V*>(p), x); }
   static V set1(Limb x) { return _mm512_set1_epi64(x); }
-  static V mul(V x, V y) { return _mm512_mul_epu32(x, y); }
+  static V mul(V x, V y) {
+#if defined(__clang__)
+    V r;  // as in the AVX2 kernel: clang would take all 64 bits (vpmullq)
+    __asm__("vpmuludq %2, %1, %0" : "=v"(r) : "v"(x), "v"(y));
+    return r;
+#else
+    return _mm512_mul_epu32(x, y);
+#endif
+  }
   static V add(V x, V y) { return _mm512_add_epi64(x, y); }
   static V keepFrom(V x, int k) {
     return _mm512_maskz_mov_epi64(static_cast<__mmask8>(k <= 0 ? 0xFF : k >= 8 ? 0 : 0xFF << k), x);
