@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -115,7 +117,7 @@ TEST(BadInput, StreamsThatFail) {
     std::ostringstream err;
     EXPECT_EQ(console::run(in, out, err), readFails || writeFails ? 1 : 0) << "room " << n;
     EXPECT_EQ(failing.taken, whole.substr(0, failing.taken.size()));
-    const std::string said = readFails ? "zantorix: cannot read standard input: Input/output error\n"
+    const std::string said = readFails ? "zantorix: cannot read standard input: " + std::string(std::strerror(EIO)) + "\n"
                                        : writeFails ? "zantorix: cannot write standard output: " : "";
     EXPECT_EQ(err.str().substr(0, said.size()), said) << "room " << n;
     EXPECT_EQ(err.str().empty(), said.empty()) << err.str();

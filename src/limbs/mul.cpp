@@ -296,7 +296,9 @@ int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
   constexpr int kCyclicMin = 2048;
   // A column of a·b sums at most min(an, bn) limb products, one of b·b at most bn: 64 bits
   // hold kColumnMax of them.
-  if (kernelInUse() != Kernel::avx2 || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
+  // AVX-512 processors run the AVX2 transforms too, faster than their own Karatsuba there.
+  const Kernel k = kernelInUse();
+  if ((k != Kernel::avx2 && k != Kernel::avx512) || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
   const int longer = std::max(an, bn), sums = longer + bn;  // a·b's and b·b's columns, the more
   const int len = std::min(sums, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
   const auto fits = [&](int n) { return n >= len && n >= longer && sums - n <= lowest; };
