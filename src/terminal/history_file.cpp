@@ -71,21 +71,22 @@ void makeFolders(const std::string& path) {
 
 // The file's last kMaxHistory good lines, through a temporary beside it (a name of its own
 // each time, so a temporary left by a killed run is never in the way) renamed over it; a
-// crash leaves the old file or the new one, never half of one.
-void trim(HistoryFile& file) {
+// crash leaves the old file or the new one, never half of one. False when it cannot.
+bool trim(HistoryFile& file) {
   std::deque<std::string> lines;
   struct stat st{};
-  if (!load(file, lines) || stat(file.path.c_str(), &st) != 0) return;
+  if (!load(file, lines) || stat(file.path.c_str(), &st) != 0) return false;
   std::string temp = file.path + ".XXXXXX";
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return;
+  if (fd < 0) return false;
   const std::string text = writeHistory(lines);
   const bool ok = fchmod(fd, st.st_mode & 07777) == 0 && tty::writeAll(fd, text) && fsync(fd) == 0;
   if (close(fd) == 0 && ok && rename(temp.c_str(), file.path.c_str()) == 0) {
     file.lines = lines.size(), file.unfinished = false;
-    return;
+    return true;
   }
   unlink(temp.c_str());
+  return false;
 }
 
 }  // namespace
@@ -112,7 +113,9 @@ bool appendHistory(HistoryFile& file, std::string_view line) {
   const bool ok = tty::writeAll(fd, text);
   if (close(fd) != 0 || !ok) return file.unfinished = true, false;
   file.lines += file.unfinished ? 2 : 1, file.unfinished = false;
-  if (file.lines > kTrimAbove) trim(file);
+  // A trim that fails (a folder that takes no new file) is tried again 1,000 lines later,
+  // not at every line.
+  if (file.lines > kTrimAbove && !trim(file)) file.lines = kMaxHistory;
   return true;
 }
 
