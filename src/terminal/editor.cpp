@@ -46,14 +46,12 @@ void Screen::progress(int percent) {
 }
 
 void Screen::erase() {
-  if (noted_ && tty::write("\r\x1b[K")) noted_ = false;
-  tty::atEnd("");
+  if (noted_ && tty::write("\r\x1b[K")) noted_ = false, tty::atEnd("");
 }
 
 std::streamsize Screen::xsputn(const char* s, std::streamsize n) {
-  if (noted_ && !tty::write("\r\x1b[K")) return 0;
-  if (noted_) tty::atEnd("");
-  noted_ = false;
+  erase();
+  if (noted_) return 0;  // the note could not be erased: the output has failed
   const std::string_view text(s, static_cast<std::size_t>(n));
   if (!tty::write(text)) return 0;
   const std::size_t nl = text.rfind('\n');

@@ -26,7 +26,7 @@ class Screen : public std::streambuf {
   const std::string& tail() const { return tail_; }
   void lineEnded() { tail_.clear(); }
   void progress(int percent);  // shows "  NN% ..." on the row under the typed line
-  void erase();                // the progress note gone from the screen
+  void erase();                // the progress note gone from the screen (stays noted if a write fails)
 
  protected:
   std::streamsize xsputn(const char* s, std::streamsize n) override;

@@ -102,9 +102,10 @@ HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded
 
 bool appendHistory(HistoryFile& file, std::string_view line) {
   if (file.path.empty()) return false;
-  makeFolders(file.path);
   struct stat st{};
-  const int fd = openRegular(file.path, O_WRONLY | O_APPEND | O_CREAT, st);
+  constexpr int kAppend = O_WRONLY | O_APPEND | O_CREAT;
+  int fd = openRegular(file.path, kAppend, st);
+  if (fd < 0 && errno == ENOENT) makeFolders(file.path), fd = openRegular(file.path, kAppend, st);
   if (fd < 0) return false;
   // A line left without its break by a write cut short gets one first, so that the two
   // never read back as one.
