@@ -62,7 +62,7 @@ done
 
 # Debian's package links the C library dynamically, as Debian's rules want of a program.
 build deb OFF
-cmake --build "$work/deb" --target deb >/dev/null
+cmake --build "$work/deb" --target deb >>"$work/deb.log" 2>&1 || { tail -40 "$work/deb.log"; exit 1; }
 cp "$work/deb/zantorix_${version}_amd64.deb" dist/
 
 (cd dist && sha256sum zantorix-"$version"-* "zantorix_${version}_amd64.deb" >SHA256SUMS)
