@@ -146,6 +146,10 @@ TEST(LineEditor, HistoryFile) {
   EXPECT_EQ(terminal::historyPath(none, "/state", "/home/u"), "/state/zantorix/history");
   EXPECT_EQ(terminal::historyPath(none, "state", "/home/u"), "/home/u/.local/state/zantorix/history");
   EXPECT_EQ(terminal::historyPath(none, none, ""), "");
+  EXPECT_EQ(terminal::windowsHistoryPath("D:\\h", "C:\\L"), "D:\\h");
+  EXPECT_EQ(terminal::windowsHistoryPath("", "C:\\L"), "");
+  EXPECT_EQ(terminal::windowsHistoryPath(none, "C:\\L"), "C:\\L\\zantorix\\history");
+  EXPECT_EQ(terminal::windowsHistoryPath(none, ""), "");
   const struct {
     std::string text;
     bool whole;

@@ -299,8 +299,12 @@ Session::Session(std::string_view historyPrompt, Previewer previewer) {
   if (!tty::wanted()) return;
   // The history is read before raw mode, so that nothing it does is seen in raw mode.
   std::deque<std::string> loaded;
-  HistoryFile file = openHistory(
-      historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME")), loaded);
+#ifdef _WIN32
+  const std::string path = windowsHistoryPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("LOCALAPPDATA"));
+#else
+  const std::string path = historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+#endif
+  HistoryFile file = openHistory(path, loaded);
   ok_ = tty::enter();
   if (!ok_) return;
   live = &lines_;

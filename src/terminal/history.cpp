@@ -9,6 +9,12 @@ std::string historyPath(const char* own, const char* stateHome, const char* home
   return "";
 }
 
+std::string windowsHistoryPath(const char* own, const char* localAppData) {
+  if (own != nullptr) return own;
+  if (localAppData != nullptr && localAppData[0] != '\0') return std::string(localAppData) + "\\zantorix\\history";
+  return "";
+}
+
 std::deque<std::string> readHistory(std::string_view text, bool whole) {
   std::deque<std::string> lines;
   std::size_t at = 0;

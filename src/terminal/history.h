@@ -19,6 +19,9 @@ constexpr std::size_t kHistoryTail = kMaxHistory * (kMaxLine + 1);
 // when set (set but empty: no file); else $XDG_STATE_HOME/zantorix/history when that is
 // an absolute path; else $HOME/.local/state/zantorix/history; "" when none applies.
 std::string historyPath(const char* own, const char* stateHome, const char* home);
+// windowsHistoryPath: the same on Windows: $ZANTORIX_HISTORY when set (empty: no file);
+// else %LOCALAPPDATA%\zantorix\history when that is set; "" when neither is.
+std::string windowsHistoryPath(const char* own, const char* localAppData);
 // readHistory: the lines to load from the file's last bytes (`whole`: its start too, else
 // the first, partial, line is skipped): the last kMaxHistory keepable lines that end in a
 // line break, a line that repeats the one before it kept once. A line cut short by a failed
