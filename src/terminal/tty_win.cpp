@@ -138,6 +138,13 @@ BOOL WINAPI onControl(DWORD event) {
   return FALSE;
 }
 
+// A crash gives the console back too, then goes on to end the program as it would have.
+LONG WINAPI onCrash(EXCEPTION_POINTERS*) {
+  eraseRows();
+  leave();
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 }  // namespace
 
 bool wanted() {
@@ -162,6 +169,7 @@ bool enter() {
   SetConsoleOutputCP(CP_UTF8);
   if (wake == nullptr) wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(onControl, TRUE);
+  SetUnhandledExceptionFilter(onCrash);
   std::atexit(leave);
   active = true;
   return true;
