@@ -21,4 +21,9 @@ constexpr int kMaxCyclic = 4096;
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb);
 
+// cyclicPairAvx512: the same sums by the same transforms, two coefficients to a vector; run
+// only where AVX-512 is.
+void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
+                      std::uint64_t* bb);
+
 }  // namespace limbs

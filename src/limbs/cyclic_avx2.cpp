@@ -8,12 +8,16 @@
 
 #include <cassert>
 
-#include "limbs/cyclic.h"
+#include "limbs/cyclic_lanes.h"
 
 namespace limbs {
 
 // Named for the instruction set, as every function that holds its instructions is.
 namespace cyclicAvx2 {
+
+Lanes forwardW[kMaxCyclic], forwardQ[kMaxCyclic], backwardW[kMaxCyclic], backwardQ[kMaxCyclic];
+Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
+Lanes coef[kMaxCyclic + 8];
 
 namespace {
 
@@ -39,24 +43,11 @@ constexpr u32 powMod(u64 a, u64 e, u32 p) {
 // floor(w·2^32 / p): the quotient that Shoup's product by w takes.
 constexpr u32 shoupQuotient(u64 w, u32 p) { return static_cast<u32>((w << 32) / p); }
 
-// One vector per coefficient, 8 lanes of 32 bits.
-struct alignas(32) Lanes {
-  u32 v[8];
-};
-
-// Twiddles: entry len + j holds the (2·len)-th root of unity to the j (forward) or its
-// inverse (backward), with its Shoup quotient floor(w·2^32 / p); len a power of two below
-// kMaxCyclic. The same entries serve every transform length.
-Lanes forwardW[kMaxCyclic], forwardQ[kMaxCyclic], backwardW[kMaxCyclic], backwardQ[kMaxCyclic];
-Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
 // Garner's constants: 1/p1 and 1/p2 modulo each lane's prime, with their Shoup quotients, and
 // a multiple of the lane's prime above every residue of the others.
 Lanes inv1, inv1Q, inv2, inv2Q, lift;
 // 2^32/n modulo each lane's prime and its Shoup quotient, for n = 2^k (index k).
 Lanes scale[13], scaleQ[13];
-bool ready = false;
-// The transforms' coefficients, and a vector's worth past them for the last columns' group.
-Lanes coef[kMaxCyclic + 8];
 
 V load(const Lanes& l) { return _mm256_load_si256(reinterpret_cast<const V*>(l.v)); }
 void store(Lanes& l, V v) { _mm256_store_si256(reinterpret_cast<V*>(l.v), v); }
@@ -97,7 +88,6 @@ void buildTables() {
       }
     }
   }
-  ready = true;
 }
 
 // The high halves of the lane-wise 64-bit products x·y.
@@ -267,8 +257,14 @@ void garner(const V* x, int first, int logN, std::uint64_t* out) {
   }
 }
 
-// ab[i] and bb[i], for i from `from` below `to` rounded up to eight more, from lanes 0–2 and
-// 3–5 of coef[i]: eight columns at a time, transposed so that each vector holds one prime.
+}  // namespace
+
+void prepare() {
+  static const bool ready = (buildTables(), true);
+  (void)ready;
+}
+
+// Eight columns at a time, transposed so that each vector holds one prime.
 void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
   for (int i = from; i < to; i += 8) {
     V t[6];
@@ -278,15 +274,13 @@ void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb
   }
 }
 
-}  // namespace
-
 }  // namespace cyclicAvx2
 
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb) {
   using namespace cyclicAvx2;
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
-  if (!ready) buildTables();
+  prepare();
   firstStage(a, an, b, bn, n);
   forward(n);
   pointwise(n);

@@ -291,20 +291,20 @@ namespace {
 // column sum could pass 64 bits, or where the transforms are not here.
 int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
 #if ZANTORIX_AVX_KERNELS
-  // Shorter transforms, and operands under half the transform's length, lose to Karatsuba's
-  // column sums or barely win (bench/README.md).
-  constexpr int kCyclicMin = 2048;
+  // Where the transforms pay off against Karatsuba's column sums (bench/README.md): AVX2's
+  // from 2,048 coefficients, for operands of at least half that; AVX-512's, with two
+  // coefficients to a vector, from 1,024 for operands of half the length, a third from 2,048.
   // A column of a·b sums at most min(an, bn) limb products, one of b·b at most bn: 64 bits
   // hold kColumnMax of them.
-  // AVX-512 processors run the AVX2 transforms too, faster than their own Karatsuba there.
   const Kernel k = kernelInUse();
   if ((k != Kernel::avx2 && k != Kernel::avx512) || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
   const int longer = std::max(an, bn), sums = longer + bn;  // a·b's and b·b's columns, the more
   const int len = std::min(sums, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
   const auto fits = [&](int n) { return n >= len && n >= longer && sums - n <= lowest; };
-  int n = kCyclicMin;
+  int n = k == Kernel::avx512 ? 1024 : 2048;
   while (n < kMaxCyclic && !fits(n)) n *= 2;
-  return fits(n) && 2 * longer >= n ? n : 0;
+  const bool pays = (k == Kernel::avx512 && n >= 2048 ? 3 : 2) * longer >= n;
+  return fits(n) && pays ? n : 0;
 #else
   (void)an, (void)bn, (void)keepLimbs, (void)dropLimbs;
   return 0;
@@ -340,7 +340,8 @@ void mulFixedPair(const Num& a, const Num& b, Num& ab, Num& bb, int f, int keep)
   static Sum second[kMaxLimbs + kColumnSlack];
   const int abLen = std::min(a.len + b.len, keepLimbs), bbLen = std::min(2 * b.len, keepLimbs);
   const int lowest = std::max(0, dropLimbs - kCarryBelow);
-  cyclicPairAvx2(a.d, a.len, b.d, b.len, n, lowest, std::max(abLen, bbLen), columns, second);
+  (kernelInUse() == Kernel::avx512 ? cyclicPairAvx512 : cyclicPairAvx2)(a.d, a.len, b.d, b.len, n, lowest,
+                                                                          std::max(abLen, bbLen), columns, second);
   if (!fixedFromColumns(columns, abLen, f, keep, ab)) mulFixed(a, b, ab, f, keep);
   if (!fixedFromColumns(second, bbLen, f, keep, bb)) mulFixed(b, b, bb, f, keep);
 }

@@ -1,0 +1,191 @@
+// The transform pair for AVX-512 (this file alone is compiled with -mavx512f): the AVX2
+// transforms' six lanes per coefficient, two coefficients per vector, i and i + n/2 in the
+// lower and upper eight lanes. The first forward stage pairs exactly those two, and the
+// last backward one, so they are the only stages that work across the halves; every other
+// stage runs the same butterflies on both halves at once, their twiddles alike. The tables
+// and the remainders are the AVX2 file's.
+#include <immintrin.h>
+
+#include <cassert>
+
+#include "limbs/cyclic_lanes.h"
+
+namespace limbs {
+
+namespace cyclicAvx512 {
+
+namespace {
+
+using V = __m512i;
+using H = __m256i;
+using cyclicAvx2::Lanes;
+
+// Coefficients i and i + n/2 of the six transforms, for i below n/2.
+struct alignas(64) Pair {
+  std::uint32_t v[16];
+};
+Pair coef[kMaxCyclic / 2];
+// Every lane's factor 1 with its Shoup quotient, for the halves that a cross stage only
+// reduces.
+Lanes one, oneQ;
+
+// The same eight lanes in both halves.
+V both(const Lanes &l) { return _mm512_broadcast_i64x4(_mm256_load_si256(reinterpret_cast<const H *>(l.v))); }
+// a in the lower half, b in the upper.
+V halves(const Lanes &a, const Lanes &b) {
+  return _mm512_inserti64x4(_mm512_castsi256_si512(_mm256_load_si256(reinterpret_cast<const H *>(a.v))),
+                            _mm256_load_si256(reinterpret_cast<const H *>(b.v)), 1);
+}
+V load(const Pair &c) { return _mm512_load_si512(c.v); }
+void store(Pair &c, V v) { _mm512_store_si512(c.v, v); }
+
+// The high halves of the lane-wise 64-bit products x·y.
+V mulHigh(V x, V y) {
+  const V even = _mm512_mul_epu32(x, y), odd = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), _mm512_srli_epi64(y, 32));
+  return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(even, 32), odd);
+}
+
+// x·w mod p in [0, 2p) for any x below 2^32, q = floor(w·2^32 / p) (Shoup's product).
+V mulTwiddle(V x, V w, V q, V p) {
+  return _mm512_sub_epi32(_mm512_mullo_epi32(x, w), _mm512_mullo_epi32(mulHigh(x, q), p));
+}
+
+// s − m where s >= m, for s below 2m: back into [0, m).
+V reduce(V s, V m) { return _mm512_min_epu32(s, _mm512_sub_epi32(s, m)); }
+
+// Montgomery's product x·y·2^−32 mod p in [0, 2p), for x, y below 2p.
+V mulMontgomery(V x, V y) {
+  const V p = both(cyclicAvx2::prime), op = both(cyclicAvx2::oddPrime);
+  const V ni = both(cyclicAvx2::negInverse), oni = both(cyclicAvx2::oddNegInverse);
+  const V te = _mm512_mul_epu32(x, y), to = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), _mm512_srli_epi64(y, 32));
+  const V re = _mm512_add_epi64(te, _mm512_mul_epu32(_mm512_mul_epu32(te, ni), p));
+  const V ro = _mm512_add_epi64(to, _mm512_mul_epu32(_mm512_mul_epu32(to, oni), op));
+  return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(re, 32), ro);
+}
+
+// Pairs per block of the stages whose butterflies stay within a block: 16 KiB.
+constexpr int kBlock = 256;
+
+// One forward stage of half-length len over coef[from..to): as the AVX2 one, on both
+// halves.
+void forwardStage(int len, int from, int to, V p, V p2) {
+  for (int s = from; s < to; s += 2 * len) {
+    const V u = load(coef[s]), v = load(coef[s + len]);
+    store(coef[s], reduce(_mm512_add_epi32(u, v), p2));
+    store(coef[s + len], reduce(_mm512_add_epi32(_mm512_sub_epi32(u, v), p2), p2));
+    for (int j = 1; j < len; ++j) {
+      const V x = load(coef[s + j]), y = load(coef[s + j + len]);
+      store(coef[s + j], reduce(_mm512_add_epi32(x, y), p2));
+      store(coef[s + j + len], mulTwiddle(_mm512_add_epi32(_mm512_sub_epi32(x, y), p2),
+                                          both(cyclicAvx2::forwardW[len + j]), both(cyclicAvx2::forwardQ[len + j]), p));
+    }
+  }
+}
+
+// One backward stage over coefficients in [0, 4p), which stay there: as the AVX2 one.
+void backwardStage(int len, int from, int to, V p, V p2) {
+  for (int s = from; s < to; s += 2 * len) {
+    for (int j = 0; j < len; ++j) {
+      const V u = reduce(load(coef[s + j]), p2);
+      const V v = j == 0 ? reduce(load(coef[s + len]), p2)
+                         : mulTwiddle(load(coef[s + j + len]), both(cyclicAvx2::backwardW[len + j]),
+                                      both(cyclicAvx2::backwardQ[len + j]), p);
+      store(coef[s + j], _mm512_add_epi32(u, v));
+      store(coef[s + j + len], _mm512_add_epi32(_mm512_sub_epi32(u, v), p2));
+    }
+  }
+}
+
+// Coefficient i of the six transforms (a[i] in lanes 0–2, b[i] in 3–5, 0 elsewhere), in
+// both halves.
+V limbsAt(const Limb *a, int an, const Limb *b, int bn, int i) {
+  const V x = _mm512_set1_epi32(i < an ? static_cast<int>(a[i]) : 0);
+  const V y = _mm512_set1_epi32(i < bn ? static_cast<int>(b[i]) : 0);
+  return _mm512_maskz_mov_epi32(0x3F3F, _mm512_mask_blend_epi32(0x3838, x, y));
+}
+
+// The first forward stage, read from the limbs: pair j := (u + v, (u − v)·w) for u and v
+// the coefficients j and j + n/2, both halves through one product (by 1 in the lower half).
+void firstStage(const Limb *a, int an, const Limb *b, int bn, int n) {
+  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    const V u = limbsAt(a, an, b, bn, j), v = limbsAt(a, an, b, bn, half + j);
+    const V s = _mm512_add_epi32(u, _mm512_mask_sub_epi32(v, 0xFF00, p2, v));
+    store(coef[j],
+          mulTwiddle(s, halves(one, cyclicAvx2::forwardW[half + j]), halves(oneQ, cyclicAvx2::forwardQ[half + j]), p));
+  }
+}
+
+// The forward transform after its first stage, over the n/2 pairs: bit-reversed order
+// within each half.
+void forward(int n) {
+  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
+  const int pairs = n / 2, block = pairs < kBlock ? pairs : kBlock;
+  int len = n / 4;
+  for (; 2 * len > block; len /= 2) forwardStage(len, 0, pairs, p, p2);
+  for (int b = 0; b < pairs; b += block) {
+    for (int l = len; l >= 1; l /= 2) forwardStage(l, b, b + block, p, p2);
+  }
+}
+
+// The pair's pointwise products: a·b into lanes 0–2, b·b into 3–5 of each half.
+void pointwise(int n) {
+  const V fromB = _mm512_setr_epi32(3, 4, 5, 3, 4, 5, 6, 7, 11, 12, 13, 11, 12, 13, 14, 15);
+  for (int i = 0; i < n / 2; ++i) {
+    const V v = load(coef[i]);
+    store(coef[i], mulMontgomery(v, _mm512_permutexvar_epi32(fromB, v)));
+  }
+}
+
+// The backward transform: every stage but the last within the halves, then the last into
+// the AVX2 file's coefficients, one per entry, as its remainders read them ([0, 4p)).
+void backward(int n) {
+  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
+  const int pairs = n / 2, block = pairs < kBlock ? pairs : kBlock;
+  for (int b = 0; b < pairs; b += block) {
+    for (int l = 1; 2 * l <= block; l *= 2) backwardStage(l, b, b + block, p, p2);
+  }
+  for (int len = block; len < pairs; len *= 2) backwardStage(len, 0, pairs, p, p2);
+  const H h2 = _mm512_castsi512_si256(p2);
+  for (int j = 0; j < pairs; ++j) {
+    const V t = mulTwiddle(load(coef[j]), halves(one, cyclicAvx2::backwardW[pairs + j]),
+                           halves(oneQ, cyclicAvx2::backwardQ[pairs + j]), p);
+    const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
+    _mm256_store_si256(reinterpret_cast<H *>(cyclicAvx2::coef[j].v), _mm256_add_epi32(u, v));
+    _mm256_store_si256(reinterpret_cast<H *>(cyclicAvx2::coef[pairs + j].v),
+                       _mm256_add_epi32(_mm256_sub_epi32(u, v), h2));
+  }
+}
+
+void prepare() {
+  static const bool ready = [] {
+    cyclicAvx2::prepare();
+    for (int k = 0; k < 8; ++k) {
+      const std::uint64_t p = cyclicAvx2::prime.v[k];
+      one.v[k] = 1, oneQ.v[k] = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / p);
+    }
+    return true;
+  }();
+  (void)ready;
+}
+
+}  // namespace
+
+}  // namespace cyclicAvx512
+
+void cyclicPairAvx512(const Limb *a, int an, const Limb *b, int bn, int n, int from, int to, std::uint64_t *ab,
+                      std::uint64_t *bb) {
+  using namespace cyclicAvx512;
+  assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
+  prepare();
+  firstStage(a, an, b, bn, n);
+  forward(n);
+  pointwise(n);
+  backward(n);
+  int logN = 0;
+  while ((1 << logN) < n) ++logN;
+  cyclicAvx2::remainders(logN, from, to, ab, bb);
+}
+
+}  // namespace limbs
