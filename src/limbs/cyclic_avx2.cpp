@@ -265,7 +265,9 @@ void prepare() {
 }
 
 // Eight columns at a time, transposed so that each vector holds one prime.
-void remainders(int logN, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+void remainders(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+  int logN = 0;
+  while ((1 << logN) < n) ++logN;
   for (int i = from; i < to; i += 8) {
     V t[6];
     transpose(coef + i, t);
@@ -285,9 +287,7 @@ void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int fro
   forward(n);
   pointwise(n);
   backward(n);
-  int logN = 0;
-  while ((1 << logN) < n) ++logN;
-  remainders(logN, from, to, ab, bb);
+  remainders(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

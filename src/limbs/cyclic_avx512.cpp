@@ -98,7 +98,7 @@ void backwardStage(int len, int from, int to, V p, V p2) {
 
 // Coefficient i of the six transforms (a[i] in lanes 0–2, b[i] in 3–5, 0 elsewhere), in
 // both halves.
-V limbsAt(const Limb *a, int an, const Limb *b, int bn, int i) {
+V limbsAt(const Limb* a, int an, const Limb* b, int bn, int i) {
   const V x = _mm512_set1_epi32(i < an ? static_cast<int>(a[i]) : 0);
   const V y = _mm512_set1_epi32(i < bn ? static_cast<int>(b[i]) : 0);
   return _mm512_maskz_mov_epi32(0x3F3F, _mm512_mask_blend_epi32(0x3838, x, y));
@@ -106,7 +106,7 @@ V limbsAt(const Limb *a, int an, const Limb *b, int bn, int i) {
 
 // The first forward stage, read from the limbs: pair j := (u + v, (u − v)·w) for u and v
 // the coefficients j and j + n/2, both halves through one product (by 1 in the lower half).
-void firstStage(const Limb *a, int an, const Limb *b, int bn, int n) {
+void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
   const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
   const int half = n / 2;
   for (int j = 0; j < half; ++j) {
@@ -158,6 +158,14 @@ void backward(int n) {
   }
 }
 
+// The AVX2 file's coefficients := n times the cyclic sums a·b (lanes 0–2) and b·b (3–5).
+void sums(const Limb* a, int an, const Limb* b, int bn, int n) {
+  firstStage(a, an, b, bn, n);
+  forward(n);
+  pointwise(n);
+  backward(n);
+}
+
 void prepare() {
   static const bool ready = [] {
     cyclicAvx2::prepare();
@@ -174,18 +182,12 @@ void prepare() {
 
 }  // namespace cyclicAvx512
 
-void cyclicPairAvx512(const Limb *a, int an, const Limb *b, int bn, int n, int from, int to, std::uint64_t *ab,
-                      std::uint64_t *bb) {
-  using namespace cyclicAvx512;
+void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
+                      std::uint64_t* bb) {
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
-  prepare();
-  firstStage(a, an, b, bn, n);
-  forward(n);
-  pointwise(n);
-  backward(n);
-  int logN = 0;
-  while ((1 << logN) < n) ++logN;
-  cyclicAvx2::remainders(logN, from, to, ab, bb);
+  cyclicAvx512::prepare();
+  cyclicAvx512::sums(a, an, b, bn, n);
+  cyclicAvx2::remainders(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

@@ -28,7 +28,7 @@ extern Lanes coef[kMaxCyclic + 8];
 void prepare();
 
 // ab[i] and bb[i], for i from `from` below `to` rounded up to eight more, from coef[i] in
-// [0, 4p): n = 2^logN times the cyclic sums modulo each prime, given back exactly.
-void remainders(int logN, int from, int to, std::uint64_t *ab, std::uint64_t *bb);
+// [0, 4p): n times the cyclic sums modulo each prime, given back exactly.
+void remainders(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb);
 
 }  // namespace limbs::cyclicAvx2
