@@ -137,8 +137,11 @@ struct Sse2 {
   static V set1(Limb x) { return _mm_set1_epi64x(x); }
   static V mul(V x, V y) {
 #if defined(__clang__)
-    __asm__("pmuludq %1, %0" : "+x"(x) : "x"(y));  // as in the AVX2 kernel: clang would widen it
-    return x;
+    // As in the AVX2 kernel: clang would widen it. The instruction overwrites its first
+    // operand: the plane's vector y, loaded for this product alone, not the row x, which
+    // the loop keeps (else every product copies the row first).
+    __asm__("pmuludq %1, %0" : "+x"(y) : "x"(x));
+    return y;
 #else
     return _mm_mul_epu32(x, y);
 #endif
