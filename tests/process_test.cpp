@@ -128,7 +128,10 @@ bool sameSettings(const termios& a, const termios& b) {
 // A person at a terminal: each prompt is on the screen before anything is typed at it; the
 // line editor fixes typos, recalls lines, and drops a line at Ctrl-C with R kept; several
 // pasted lines each get their turn. Every way out gives the terminal back as it was. With
-// TERM=dumb there is no editor, and cursor keys are refused as for piped input.
+// TERM=dumb there is no editor, and cursor keys are refused as for piped input. A signal
+// that ends the program erases the rows it drew under the line first: the preview (from
+// wherever the cursor stands) and the progress note, which never wraps, even in a window of
+// 15 columns.
 TEST(Process, RealTerminal) {
   const struct {
     const char* term;
@@ -137,6 +140,9 @@ TEST(Process, RealTerminal) {
     int signal;                      // this signal, end the program
     int status;
     std::vector<std::string> seen;   // on the screen in this order; the last one ends it
+    std::string shown = "";          // what shows, after the keys, before the signal
+    bool previews = false;
+    unsigned short cols = 80;
   } rows[] = {
       {"xterm", {"20\r", "1+2\x1b[D\x1b[D0\r", "\x1b[A\x7f" "5\r", "7*9\x03R+1\r", "+1\x01" "4\x05" "0\r"}, "Q\r", 0, 0,
        {" 12.0\r\n", " 15.0\r\n", "  >7*9^C\r\n  >R+1\r\n\r\n", "add 1.000000e+0", " 16.0\r\n", " 14.0\r\n", "  >Q\r\n\r\n\r\n"}},
@@ -150,11 +156,14 @@ TEST(Process, RealTerminal) {
       {"xterm", {"20\r5+3 6*7\r2^3\r"}, "q\r", 0, 0, {" 8.0\r\n", " 42.0\r\n", " 8.0\r\n", "  >q\r\n\r\n\r\n"}},
       {"dumb", {"20\r", "S\r", "1+2\x1b[D0\r", "\x1b[A\r", "M+R\r"}, "q\r", 0, 0,
        {"cursor keys do not work here", "cursor keys do not work here", " 0.0\r\n", "  >q\r\n\r\n\r\n"}},
+      {"xterm", {"20\r"}, "1/7", SIGTERM, 128 + SIGTERM, {"\x1b[J"}, "= 0.1428571428", true},
+      {"xterm", {"20\r"}, "1/7\x02", SIGINT, 128 + SIGINT, {"\r\x1b[6C\x1b[J"}, "= 0.1428571428", true},
+      {"xterm", {"9999\r", "1e4999+0\r", "S\r"}, "1.0000001^R\r", SIGTERM, 128 + SIGTERM, {"\r\x1b[K"}, "%", true, 15},
   };
   for (const auto& row : rows) {
     int tty = -1, slave = -1;
     termios before{}, during{}, after{};
-    const pid_t pid = startOnPty(row.term, tty, slave, "", false, &before);
+    const pid_t pid = startOnPty(row.term, tty, slave, "", row.previews, &before, row.cols);
     ASSERT_GT(pid, 0);
     std::string screen;
     ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
@@ -166,7 +175,12 @@ TEST(Process, RealTerminal) {
     }
     ASSERT_EQ(tcgetattr(slave, &during), 0);
     EXPECT_EQ((during.c_lflag & ICANON) == 0, std::string(row.term) != "dumb") << "raw mode at the prompt";
+    const size_t mark = screen.size();
     typeKeys(tty, row.keys);
+    if (!row.shown.empty()) {
+      ASSERT_TRUE(readUntil(tty, screen, row.shown, mark)) << screen.substr(mark);
+      readUntil(tty, screen, "\x01", 0, 100);
+    }
     if (row.signal != 0) kill(pid, row.signal);
     EXPECT_EQ(finish(pid), row.status) << row.lines.size();
     ASSERT_EQ(tcgetattr(slave, &after), 0);
@@ -182,6 +196,10 @@ TEST(Process, RealTerminal) {
     }
     EXPECT_EQ(at, screen.size()) << screen;
     EXPECT_EQ(screen.find("6.300000e+1"), std::string::npos);
+    for (size_t pct = screen.find("%", mark); pct != std::string::npos; pct = screen.find("%", pct + 1)) {
+      const size_t from = screen.rfind('\r', pct), to = screen.find("\x1b[K", pct);
+      EXPECT_LT(to - from - 1, row.cols) << screen.substr(from, to - from);
+    }
   }
 }
 
@@ -576,38 +594,4 @@ TEST(Process, PreviewsAndLongWork) {
   ASSERT_EQ(on.substr(0, 3), "\x1b[J");
   EXPECT_EQ(on.substr(3), off);
   EXPECT_NE(off.find(" 0.4285714285\r\n"), std::string::npos) << off;
-}
-
-// A signal that ends the program erases the rows it drew under the line first: the preview
-// (from wherever the cursor stands) and the progress note, which never wraps, even in a
-// window of 15 columns.
-TEST(Process, SignalsLeaveNoRow) {
-  const std::vector<std::string> longWork{"9999\r", "1e4999+0\r", "S\r"};
-  const struct {
-    unsigned short cols;
-    std::vector<std::string> lines;
-    std::string keys, shown;  // typed, then what shows before the signal
-    int signal;
-    std::string ending;       // the last bytes on the screen
-  } rows[] = {
-      {80, {"20\r"}, "1/7", "= 0.1428571428", SIGTERM, "\x1b[J"},
-      {80, {"20\r"}, "1/7\x02", "= 0.1428571428", SIGINT, "\r\x1b[6C\x1b[J"},
-      {15, longWork, "1.0000001^R\r", "%", SIGTERM, "\r\x1b[K"},
-  };
-  for (const auto& row : rows) {
-    Term t("", true, row.cols);
-    ASSERT_TRUE(t.lines(row.lines)) << t.screen;
-    const size_t mark = t.screen.size();
-    typeKeys(t.tty, row.keys);
-    ASSERT_TRUE(t.until(row.shown, mark)) << t.screen.substr(mark);
-    readUntil(t.tty, t.screen, "\x01", 0, 100);
-    kill(t.pid, row.signal);
-    EXPECT_EQ(t.end(""), 128 + row.signal);
-    ASSERT_GE(t.screen.size(), row.ending.size());
-    EXPECT_EQ(t.screen.substr(t.screen.size() - row.ending.size()), row.ending) << row.keys;
-    for (size_t at = t.screen.find("%", mark); at != std::string::npos; at = t.screen.find("%", at + 1)) {
-      const size_t from = t.screen.rfind('\r', at), to = t.screen.find("\x1b[K", at);
-      EXPECT_LT(to - from - 1, row.cols) << t.screen.substr(from, to - from);
-    }
-  }
 }
