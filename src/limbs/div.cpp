@@ -139,10 +139,43 @@ void subtract(Num& x, const Num& y) {
 
 void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level);
 
+// out := a number above x that holds x's top two limbs, plus one, and zeros below them.
+void roundUpTop(const Num& x, Num& out) {
+  const int low = std::max(0, x.len - 2);
+  out.len = x.len;
+  std::fill(out.d, out.d + low, Limb{0});
+  std::copy(x.d + low, x.d + x.len, out.d + low);
+  const Limb one = 1;
+  if (addTo(out.d + low, out.len - low, &one, 1) != 0) out.d[out.len++] = 1;
+}
+
+// Whether rest·kBase^s >= q·w, judged from the top two limbs of q and of w rounded up:
+// true means surely so; false, that only the whole product can tell (rarely: the rest is
+// then small against what the top limbs bound).
+bool surelyCovers(const Num& rest, int s, const Num& q, const Num& w) {
+  static Num qUp, wUp, bound, scratch;
+  if (q.len == 0 || w.len == 0) return true;
+  roundUpTop(q, qUp), roundUpTop(w, wUp);
+  const int qLow = std::max(0, qUp.len - 3), wLow = std::max(0, wUp.len - 3);  // zeros alone
+  dropLow(qUp, qLow, qUp), dropLow(wUp, wLow, wUp);
+  product(qUp, wUp, bound);  // bound·kBase^(qLow + wLow) > q·w
+  const int shift = qLow + wLow - s;
+  if (shift >= 0) {  // rest >= bound·kBase^shift, whose low limbs are zeros
+    dropLow(rest, shift, scratch);
+    return compare(scratch, bound) >= 0;
+  }
+  dropLow(bound, -shift, bound);  // rest >= floor(bound / kBase^−shift) + 1 suffices
+  const Limb one = 1;
+  if (bound.len == 0) bound.len = 1, bound.d[0] = 0;
+  if (addTo(bound.d, bound.len, &one, 1) != 0) bound.d[bound.len++] = 1;
+  return compare(rest, bound) >= 0;
+}
+
 // q := floor(x / y) and r := x − q·y, from the top m + 2 limbs of y (m + 1 bounding the
 // quotient's length): their quotient q' is q or q + 1, and with their remainder r',
 // x − q'·y = r'·kBase^s + (x mod kBase^s) − q'·(y mod kBase^s) for the s limbs dropped;
-// below zero, q' was one too high and y is added back.
+// below zero, q' was one too high and y is added back. Without r wanted, the product is
+// formed only where its top limbs leave that in doubt.
 void fromDivisorTop(const Num& x, const Num& y, Num& q, Num* r, int level) {
   Frame& f = frames[level];
   const int s = y.len - (x.len - y.len + 2);
@@ -150,6 +183,7 @@ void fromDivisorTop(const Num& x, const Num& y, Num& q, Num* r, int level) {
   dropLow(y, s, f.divisorTop);
   quotientAndRest(f.top, f.divisorTop, q, &f.rest, level + 1);
   keepLowLimbs(y, s, f.divisorTop);
+  if (r == nullptr && surelyCovers(f.rest, s, q, f.divisorTop)) return;
   product(q, f.divisorTop, f.product);
   join(f.rest, s, x);
   if (compare(f.rest, f.product) < 0) {
