@@ -108,7 +108,7 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
     EXPECT_EQ(limbs::subFrom(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " - " << row[1][0];
     EXPECT_EQ(r, row[0]) << row[0][0] << " - " << row[1][0];
   }
-  static limbs::Num u, v, q, ref, rest;
+  static limbs::Num u, v, q, ref, rest, t;
   unsigned seed = 16;
   auto fill = [&](limbs::Num& x, int len, int pattern) {
     for (int i = 0; i < len; ++i) {
@@ -118,12 +118,17 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
     }
     x.len = len, x.d[len - 1] = pattern == 4 ? 1 : std::max<Limb>(x.d[len - 1], 1);
   };
-  // Patterns: dense, all 99999999, runs of them, low zeros, a top limb of 1. Divisors past
-  // the products' operands (3,000 limbs) and dividends shorter than the divisor too.
+  // Patterns: dense, all 99999999, runs of them, low zeros, a top limb of 1, and a dividend
+  // one below a multiple of the divisor (whose quotient the divisor's top limbs overrate by
+  // one). Divisors past the products' operands (3,000 limbs) and dividends shorter than the
+  // divisor too.
+  const limbs::Limb one = 1;
   for (int vn : {2, 19, 20, 21, 39, 40, 41, 64, 101, 627, 1250, 3000}) {
     for (int extra : {-1, 0, 1, 3, 4, 19, 20, 21, 40, 41, 100, 626, 1300}) {
-      for (int pattern = 0; pattern < 5 && vn + extra < limbs::kMaxLimbs - 1; ++pattern) {
-        fill(v, vn, pattern), fill(u, vn + extra, (pattern + 1) % 5);
+      for (int pattern = 0; pattern < 6 && vn + extra < limbs::kMaxLimbs - 1; ++pattern) {
+        fill(v, vn, pattern % 5), fill(u, vn + extra, (pattern + 1) % 5);
+        if (pattern == 5 && (extra < 1 || vn > limbs::kMaxOperand || extra > limbs::kMaxOperand)) continue;
+        if (pattern == 5) fill(t, extra, 0), limbs::product(v, t, u), limbs::subFrom(u.d, u.len, &one, 1), limbs::trim(u);
         limbs::divide(u, v, q), limbs::longDivide(u, v, ref);
         ASSERT_EQ(limbs::compare(q, ref), 0) << u.len << " / " << v.len << " pattern " << pattern;
         if (v.len > limbs::kMaxOperand || q.len > limbs::kMaxOperand) continue;  // past product's reach
