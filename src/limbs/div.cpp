@@ -139,35 +139,30 @@ void subtract(Num& x, const Num& y) {
 
 void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level);
 
-// out := a number above x that holds x's top two limbs, plus one, and zeros below them.
-void roundUpTop(const Num& x, Num& out) {
-  const int low = std::max(0, x.len - 2);
-  out.len = x.len;
-  std::fill(out.d, out.d + low, Limb{0});
-  std::copy(x.d + low, x.d + x.len, out.d + low);
+// x := x + 1.
+void addOne(Num& x) {
   const Limb one = 1;
-  if (addTo(out.d + low, out.len - low, &one, 1) != 0) out.d[out.len++] = 1;
+  if (x.len == 0) x.len = 1, x.d[0] = 0;
+  if (addTo(x.d, x.len, &one, 1) != 0) x.d[x.len++] = 1;
 }
 
-// Whether rest·kBase^s >= q·w, judged from the top two limbs of q and of w rounded up:
+// Whether rest·kBase^s >= q·w, judged from the top two limbs of q and of w, each plus one:
 // true means surely so; false, that only the whole product can tell (rarely: the rest is
 // then small against what the top limbs bound).
 bool surelyCovers(const Num& rest, int s, const Num& q, const Num& w) {
-  static Num qUp, wUp, bound, scratch;
+  static Num qTop, wTop, bound;
   if (q.len == 0 || w.len == 0) return true;
-  roundUpTop(q, qUp), roundUpTop(w, wUp);
-  const int qLow = std::max(0, qUp.len - 3), wLow = std::max(0, wUp.len - 3);  // zeros alone
-  dropLow(qUp, qLow, qUp), dropLow(wUp, wLow, wUp);
-  product(qUp, wUp, bound);  // bound·kBase^(qLow + wLow) > q·w
+  const int qLow = std::max(0, q.len - 2), wLow = std::max(0, w.len - 2);
+  dropLow(q, qLow, qTop), dropLow(w, wLow, wTop);
+  addOne(qTop), addOne(wTop);
+  product(qTop, wTop, bound);  // bound·kBase^(qLow + wLow) > q·w
   const int shift = qLow + wLow - s;
   if (shift >= 0) {  // rest >= bound·kBase^shift, whose low limbs are zeros
-    dropLow(rest, shift, scratch);
-    return compare(scratch, bound) >= 0;
+    dropLow(rest, shift, qTop);
+    return compare(qTop, bound) >= 0;
   }
   dropLow(bound, -shift, bound);  // rest >= floor(bound / kBase^−shift) + 1 suffices
-  const Limb one = 1;
-  if (bound.len == 0) bound.len = 1, bound.d[0] = 0;
-  if (addTo(bound.d, bound.len, &one, 1) != 0) bound.d[bound.len++] = 1;
+  addOne(bound);
   return compare(rest, bound) >= 0;
 }
 
