@@ -8,7 +8,7 @@
 
 #include <cassert>
 
-#include "limbs/cyclic_lanes.h"
+#include "limbs/cyclic_stages.h"
 
 namespace limbs {
 
@@ -114,40 +114,18 @@ V mulMontgomery(V x, V y) {
   return _mm256_blend_epi32(_mm256_srli_epi64(re, 32), ro, 0xAA);
 }
 
-// Coefficients per block of the stages whose butterflies stay within a block: 8 KiB, which
-// the level-1 cache holds with its twiddles while the block runs through them.
-constexpr int kBlock = 256;
-
-// One forward stage of half-length len over coef[from..to) (whole blocks of 2·len):
-// decimation in frequency, coefficients in [0, 2p) kept there. Roots at j = 0 are 1.
-void forwardStage(int len, int from, int to, V p, V p2) {
-  for (int s = from; s < to; s += 2 * len) {
-    const V u = load(coef[s]), v = load(coef[s + len]);
-    store(coef[s], reduce(_mm256_add_epi32(u, v), p2));
-    store(coef[s + len], reduce(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), p2));
-    for (int j = 1; j < len; ++j) {
-      const V x = load(coef[s + j]), y = load(coef[s + j + len]);
-      store(coef[s + j], reduce(_mm256_add_epi32(x, y), p2));
-      store(coef[s + j + len], mulTwiddle(_mm256_add_epi32(_mm256_sub_epi32(x, y), p2), load(forwardW[len + j]),
-                                          load(forwardQ[len + j]), p));
-    }
-  }
-}
-
-// One backward stage, decimation in time, over coefficients in [0, 4p), which stay there:
-// only the sum's first term is reduced below 2p, as Shoup's product takes any factor below
-// 2^32 and gives one below 2p.
-void backwardStage(int len, int from, int to, V p, V p2) {
-  for (int s = from; s < to; s += 2 * len) {
-    for (int j = 0; j < len; ++j) {
-      const V u = reduce(load(coef[s + j]), p2);
-      const V v = j == 0 ? reduce(load(coef[s + len]), p2)
-                         : mulTwiddle(load(coef[s + j + len]), load(backwardW[len + j]), load(backwardQ[len + j]), p);
-      store(coef[s + j], _mm256_add_epi32(u, v));
-      store(coef[s + j + len], _mm256_add_epi32(_mm256_sub_epi32(u, v), p2));
-    }
-  }
-}
+// The stages' vector type: one coefficient of the six transforms per vector.
+struct Avx2 {
+  using V = __m256i;
+  using Entry = Lanes;
+  static V load(const Lanes& l) { return cyclicAvx2::load(l); }
+  static void store(Lanes& l, V v) { cyclicAvx2::store(l, v); }
+  static V table(const Lanes& l) { return cyclicAvx2::load(l); }
+  static V add(V x, V y) { return _mm256_add_epi32(x, y); }
+  static V sub(V x, V y) { return _mm256_sub_epi32(x, y); }
+  static V reduce(V s, V m) { return cyclicAvx2::reduce(s, m); }
+  static V mulTwiddle(V x, V w, V q, V p) { return cyclicAvx2::mulTwiddle(x, w, q, p); }
+};
 
 // Coefficient i of the six transforms: a[i] in lanes 0–2 and b[i] in lanes 3–5, below B and
 // so below every prime; 0 past a limb vector's end and in lanes 6 and 7.
@@ -175,29 +153,13 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
   }
 }
 
-// The forward transform of coef[0..n): the result in bit-reversed order. The stages longer
-// than a block run over everything, the rest block by block.
-// The first stage reads a and b themselves (firstStage); so the stages here start at n/4.
-void forward(int n) {
-  const V p = load(prime), p2 = load(twicePrime);
-  const int block = n < kBlock ? n : kBlock;
-  int len = n / 4;
-  for (; 2 * len > block; len /= 2) forwardStage(len, 0, n, p, p2);
-  for (int b = 0; b < n; b += block) {
-    for (int l = len; l >= 1; l /= 2) forwardStage(l, b, b + block, p, p2);
-  }
-}
+// The forward transform of coef[0..n): the result in bit-reversed order. The first stage
+// reads a and b themselves (firstStage); so the stages here start at n/4.
+void forward(int n) { cyclic::forwardStages<Avx2>(coef, n, n / 4, load(prime), load(twicePrime)); }
 
 // The backward transform of coef[0..n) from bit-reversed order: n times the inverse
 // transform, in [0, 4p).
-void backward(int n) {
-  const V p = load(prime), p2 = load(twicePrime);
-  const int block = n < kBlock ? n : kBlock;
-  for (int b = 0; b < n; b += block) {
-    for (int l = 1; 2 * l <= block; l *= 2) backwardStage(l, b, b + block, p, p2);
-  }
-  for (int len = block; len < n; len *= 2) backwardStage(len, 0, n, p, p2);
-}
+void backward(int n) { cyclic::backwardStages<Avx2>(coef, n, load(prime), load(twicePrime)); }
 
 // coef[i] := a·b in lanes 0–2 and b·b in lanes 3–5, from a in lanes 0–2 and b in 3–5.
 void pointwise(int n) {

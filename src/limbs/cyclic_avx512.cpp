@@ -8,7 +8,7 @@
 
 #include <cassert>
 
-#include "limbs/cyclic_lanes.h"
+#include "limbs/cyclic_stages.h"
 
 namespace limbs {
 
@@ -30,14 +30,14 @@ Pair coef[kMaxCyclic / 2];
 Lanes one, oneQ;
 
 // The same eight lanes in both halves.
-V both(const Lanes &l) { return _mm512_broadcast_i64x4(_mm256_load_si256(reinterpret_cast<const H *>(l.v))); }
+V both(const Lanes &l) { return _mm512_broadcast_i64x4(_mm256_load_si256(reinterpret_cast<const H*>(l.v))); }
 // a in the lower half, b in the upper.
 V halves(const Lanes &a, const Lanes &b) {
-  return _mm512_inserti64x4(_mm512_castsi256_si512(_mm256_load_si256(reinterpret_cast<const H *>(a.v))),
-                            _mm256_load_si256(reinterpret_cast<const H *>(b.v)), 1);
+  return _mm512_inserti64x4(_mm512_castsi256_si512(_mm256_load_si256(reinterpret_cast<const H*>(a.v))),
+                            _mm256_load_si256(reinterpret_cast<const H*>(b.v)), 1);
 }
-V load(const Pair &c) { return _mm512_load_si512(c.v); }
-void store(Pair &c, V v) { _mm512_store_si512(c.v, v); }
+V load(const Pair& c) { return _mm512_load_si512(c.v); }
+void store(Pair& c, V v) { _mm512_store_si512(c.v, v); }
 
 // The high halves of the lane-wise 64-bit products x·y.
 V mulHigh(V x, V y) {
@@ -63,38 +63,19 @@ V mulMontgomery(V x, V y) {
   return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(re, 32), ro);
 }
 
-// Pairs per block of the stages whose butterflies stay within a block: 16 KiB.
-constexpr int kBlock = 256;
-
-// One forward stage of half-length len over coef[from..to): as the AVX2 one, on both
-// halves.
-void forwardStage(int len, int from, int to, V p, V p2) {
-  for (int s = from; s < to; s += 2 * len) {
-    const V u = load(coef[s]), v = load(coef[s + len]);
-    store(coef[s], reduce(_mm512_add_epi32(u, v), p2));
-    store(coef[s + len], reduce(_mm512_add_epi32(_mm512_sub_epi32(u, v), p2), p2));
-    for (int j = 1; j < len; ++j) {
-      const V x = load(coef[s + j]), y = load(coef[s + j + len]);
-      store(coef[s + j], reduce(_mm512_add_epi32(x, y), p2));
-      store(coef[s + j + len], mulTwiddle(_mm512_add_epi32(_mm512_sub_epi32(x, y), p2),
-                                          both(cyclicAvx2::forwardW[len + j]), both(cyclicAvx2::forwardQ[len + j]), p));
-    }
-  }
-}
-
-// One backward stage over coefficients in [0, 4p), which stay there: as the AVX2 one.
-void backwardStage(int len, int from, int to, V p, V p2) {
-  for (int s = from; s < to; s += 2 * len) {
-    for (int j = 0; j < len; ++j) {
-      const V u = reduce(load(coef[s + j]), p2);
-      const V v = j == 0 ? reduce(load(coef[s + len]), p2)
-                         : mulTwiddle(load(coef[s + j + len]), both(cyclicAvx2::backwardW[len + j]),
-                                      both(cyclicAvx2::backwardQ[len + j]), p);
-      store(coef[s + j], _mm512_add_epi32(u, v));
-      store(coef[s + j + len], _mm512_add_epi32(_mm512_sub_epi32(u, v), p2));
-    }
-  }
-}
+// The stages' vector type: two coefficients of the six transforms per vector, the twiddles
+// alike in both halves.
+struct Avx512 {
+  using V = __m512i;
+  using Entry = Pair;
+  static V load(const Pair& c) { return cyclicAvx512::load(c); }
+  static void store(Pair& c, V v) { cyclicAvx512::store(c, v); }
+  static V table(const Lanes& l) { return both(l); }
+  static V add(V x, V y) { return _mm512_add_epi32(x, y); }
+  static V sub(V x, V y) { return _mm512_sub_epi32(x, y); }
+  static V reduce(V s, V m) { return cyclicAvx512::reduce(s, m); }
+  static V mulTwiddle(V x, V w, V q, V p) { return cyclicAvx512::mulTwiddle(x, w, q, p); }
+};
 
 // Coefficient i of the six transforms (a[i] in lanes 0–2, b[i] in 3–5, 0 elsewhere), in
 // both halves.
@@ -120,13 +101,7 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
 // The forward transform after its first stage, over the n/2 pairs: bit-reversed order
 // within each half.
 void forward(int n) {
-  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
-  const int pairs = n / 2, block = pairs < kBlock ? pairs : kBlock;
-  int len = n / 4;
-  for (; 2 * len > block; len /= 2) forwardStage(len, 0, pairs, p, p2);
-  for (int b = 0; b < pairs; b += block) {
-    for (int l = len; l >= 1; l /= 2) forwardStage(l, b, b + block, p, p2);
-  }
+  cyclic::forwardStages<Avx512>(coef, n / 2, n / 4, both(cyclicAvx2::prime), both(cyclicAvx2::twicePrime));
 }
 
 // The pair's pointwise products: a·b into lanes 0–2, b·b into 3–5 of each half.
@@ -142,18 +117,15 @@ void pointwise(int n) {
 // the AVX2 file's coefficients, one per entry, as its remainders read them ([0, 4p)).
 void backward(int n) {
   const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
-  const int pairs = n / 2, block = pairs < kBlock ? pairs : kBlock;
-  for (int b = 0; b < pairs; b += block) {
-    for (int l = 1; 2 * l <= block; l *= 2) backwardStage(l, b, b + block, p, p2);
-  }
-  for (int len = block; len < pairs; len *= 2) backwardStage(len, 0, pairs, p, p2);
+  const int pairs = n / 2;
+  cyclic::backwardStages<Avx512>(coef, pairs, p, p2);
   const H h2 = _mm512_castsi512_si256(p2);
   for (int j = 0; j < pairs; ++j) {
     const V t = mulTwiddle(load(coef[j]), halves(one, cyclicAvx2::backwardW[pairs + j]),
                            halves(oneQ, cyclicAvx2::backwardQ[pairs + j]), p);
     const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
-    _mm256_store_si256(reinterpret_cast<H *>(cyclicAvx2::coef[j].v), _mm256_add_epi32(u, v));
-    _mm256_store_si256(reinterpret_cast<H *>(cyclicAvx2::coef[pairs + j].v),
+    _mm256_store_si256(reinterpret_cast<H*>(cyclicAvx2::coef[j].v), _mm256_add_epi32(u, v));
+    _mm256_store_si256(reinterpret_cast<H*>(cyclicAvx2::coef[pairs + j].v),
                        _mm256_add_epi32(_mm256_sub_epi32(u, v), h2));
   }
 }
