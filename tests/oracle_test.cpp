@@ -109,6 +109,7 @@ std::vector<std::string> askBc(const std::vector<Case>& cases) {
     else answers.back().push_back(static_cast<char>(ch));
   }
   if (bc != nullptr) pclose(bc);
+  std::remove(script.c_str());
   answers.pop_back();
   return answers;
 }

@@ -1,6 +1,10 @@
 #include "support.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "engine/store.h"
@@ -61,6 +65,24 @@ std::vector<std::vector<std::string>> readCases(const std::string& name) {
     }
   }
   return rows;
+}
+
+Scratch::Scratch() {
+  std::random_device random;
+  for (;;) {  // a name already in use is passed over
+    dir = testing::TempDir() + "zantorix_scratch_" + std::to_string(random());
+    std::error_code e;
+    if (std::filesystem::create_directory(dir, e)) return;
+    if (e) {
+      ADD_FAILURE() << dir << ": " << e.message();
+      return;
+    }
+  }
+}
+
+Scratch::~Scratch() {
+  std::error_code e;
+  std::filesystem::remove_all(dir, e);
 }
 
 std::string randomDigits(unsigned& seed, int len, bool dense) {

@@ -17,6 +17,16 @@ std::vector<std::vector<std::string>> readCases(const std::string& name);
 // The whole of a file, and of tests/data/NAME.
 std::string readFile(const std::string& path);
 std::string readData(const std::string& name);
+// A fresh folder of its own in the test's temporary directory, removed with all it holds
+// when the scratch goes, so that a test leaves nothing behind and can run again.
+struct Scratch {
+  Scratch();
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  std::string operator/(const std::string& name) const { return dir + "/" + name; }
+  std::string dir;
+};
 // A random string of `len` decimal digits; `dense` avoids zeros.
 std::string randomDigits(unsigned& seed, int len, bool dense);
 

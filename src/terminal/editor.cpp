@@ -35,14 +35,17 @@ bool previewGoOn(double) {
   return !keyWaiting && std::chrono::steady_clock::now() - previewStart < kPreviewFor;
 }
 
+// The bytes that erase everything under the line shown by `v`, from where its cursor is.
+std::string erasing(const View& v) { return moveCursor(locate(v, v.cursor), locate(v, v.line.size())) + "\x1b[J"; }
+
 }  // namespace
 
 // The note is cut to the window's width, so that it never wraps onto a row of its own.
 void Screen::progress(int percent) {
   std::string note = "  " + std::to_string(percent) + "%  (Ctrl-C stops it)";
   note.resize(std::min(note.size(), static_cast<std::size_t>(std::max(tty::columns() - 1, 1))));
+  tty::atEnd("\r\x1b[K");  // ready before the note shows, for a signal that comes at once
   noted_ = tty::write("\r" + note + "\x1b[K") || noted_;
-  tty::atEnd("\r\x1b[K");
 }
 
 void Screen::erase() {
@@ -148,10 +151,12 @@ void Lines::updatePreview() {
 }
 
 // Writes `text` ("" erases) on the row under the line, dim, cut to the window's width,
-// and puts the cursor back. At the window's bottom the row scrolls the screen once.
+// and puts the cursor back. At the window's bottom the row scrolls the screen once. What
+// erases the row is ready before the row shows, for a signal that comes at once.
 void Lines::showPreview(const std::string& text) {
   const View v = view();
   const Place at = locate(v, v.cursor), end = locate(v, v.line.size());
+  if (!text.empty()) tty::atEnd(erasing(v));
   std::string s = moveCursor(at, {end.row, 0}) + "\n\r";
   if (!text.empty()) {
     const auto width = static_cast<std::size_t>(cols_ > 1 ? cols_ - 1 : 1);
@@ -170,9 +175,7 @@ void Lines::leaveLine() {
 
 // What erases the preview's row should a signal end the program now.
 void Lines::noteRows() {
-  if (!previewShown_) return tty::atEnd("");
-  const View v = view();
-  tty::atEnd(moveCursor(locate(v, v.cursor), locate(v, v.line.size())) + "\x1b[J");
+  tty::atEnd(previewShown_ ? erasing(view()) : "");
 }
 
 // The cursor to the end of the line, where the next output starts; on a line taller than

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace terminal::tty {
@@ -19,12 +20,17 @@ namespace {
 
 termios saved{}, raw{};
 volatile std::sig_atomic_t active = 0, resized = 0, resumed = 0;
-char endBytes[kEndBytes];
-volatile std::sig_atomic_t endLength = 0;  // 0 while endBytes is being written
+// Two slots for atEnd's bytes: one is written while the other, named by endSlot, stays
+// whole for a handler that interrupts the writing.
+char endBytes[2][kEndBytes];
+volatile std::sig_atomic_t endLength[2] = {0, 0}, endSlot = 0;
 
 // What atEnd asked for, written while the terminal is still the program's.
 void eraseRows() {
-  if (active && endLength > 0) writeAll(STDOUT_FILENO, {endBytes, static_cast<std::size_t>(endLength)});
+  const int slot = endSlot;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  const auto n = static_cast<std::size_t>(endLength[slot]);
+  if (active && n > 0) writeAll(STDOUT_FILENO, {endBytes[slot], n});
 }
 
 // Signals whose default action ends the program: each gives the terminal back, then ends
@@ -122,10 +128,12 @@ void leave() {
 }
 
 void atEnd(std::string_view bytes) {
-  endLength = 0;
-  if (bytes.size() > kEndBytes) return;
-  std::copy(bytes.begin(), bytes.end(), endBytes);
-  endLength = static_cast<std::sig_atomic_t>(bytes.size());
+  const int slot = 1 - endSlot;
+  const bool fits = bytes.size() <= kEndBytes;
+  if (fits) std::copy(bytes.begin(), bytes.end(), endBytes[slot]);
+  endLength[slot] = fits ? static_cast<std::sig_atomic_t>(bytes.size()) : 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // the bytes before the switch
+  endSlot = slot;
 }
 
 int columns() {

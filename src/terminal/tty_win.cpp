@@ -30,8 +30,11 @@ HANDLE wake = nullptr;  // set by the Ctrl handler, so that a wait returns at on
 std::atomic<bool> active{false}, resized{false}, interrupted{false};
 std::string pending;    // bytes translated from key records, not yet read
 wchar_t highHalf = 0;   // the first half of a UTF-16 surrogate pair
-char endBytes[kEndBytes];
-std::atomic<std::size_t> endLength{0};
+// Two slots for atEnd's bytes: one is written while the other, named by endSlot, stays
+// whole for the Ctrl handler's thread.
+char endBytes[2][kEndBytes];
+std::size_t endLength[2] = {0, 0};
+std::atomic<int> endSlot{0};
 
 void appendUtf8(std::string& s, char32_t c) {
   if (c < 0x80) {
@@ -120,9 +123,10 @@ bool drain() {
 
 // What atEnd asked for, written while the console is still the program's.
 void eraseRows() {
-  const std::size_t n = endLength;
+  const int slot = endSlot;
+  const std::size_t n = endLength[slot];
   DWORD done = 0;
-  if (active && n > 0) WriteFile(out, endBytes, static_cast<DWORD>(n), &done, nullptr);
+  if (active && n > 0) WriteFile(out, endBytes[slot], static_cast<DWORD>(n), &done, nullptr);
 }
 
 // Ctrl-C and Ctrl-Break are keys, as in raw mode elsewhere; closing the console, logging
@@ -184,10 +188,11 @@ void leave() {
 }
 
 void atEnd(std::string_view bytes) {
-  endLength = 0;
-  if (bytes.size() > kEndBytes) return;
-  std::copy(bytes.begin(), bytes.end(), endBytes);
-  endLength = bytes.size();
+  const int slot = 1 - endSlot;
+  const bool fits = bytes.size() <= kEndBytes;
+  if (fits) std::copy(bytes.begin(), bytes.end(), endBytes[slot]);
+  endLength[slot] = fits ? bytes.size() : 0;
+  endSlot = slot;  // sequentially consistent: the bytes are there before the switch
 }
 
 int columns() {
