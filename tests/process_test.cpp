@@ -17,6 +17,8 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <sstream>
 #include <iterator>
 #include <memory>
 #include <cstdio>
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "support.h"
+#include "terminal/history.h"
 
 namespace {
 
@@ -383,7 +386,7 @@ TEST(Process, Options) {
 // it with Up and finds it with Ctrl-R, and adds to the file's end. Only a regular file is
 // history: anything else starts the program at once, as with no history. Nothing is
 // rewritten at start-up; past 2,000 lines the file is trimmed to its last 1,000 good ones,
-// in the file a link names, its mode kept. Two runs at once lose no line.
+// in the file a link names, its mode kept. Two runs typing in turn keep each other's lines.
 TEST(Process, HistoryFile) {
   const testing_support::Scratch scratch;
   const std::string dir = scratch.dir, file = scratch / "state/history";
@@ -457,6 +460,95 @@ TEST(Process, HistoryFile) {
   EXPECT_EQ(a.end("\x04"), 0);
   EXPECT_EQ(b.end("\x04"), 0);
   EXPECT_EQ(testing_support::readFile(file), "12345+1\n2*3\n1+0\n2+0\n1+1\n2+1\n1+2\n2+2\n1+3\n2+3\n1+4\n2+4\n");
+}
+
+namespace {
+
+// In a child process with standard error going to `errors`: `work`, then the child's end.
+// The child's exit status (1 when `work` returned false).
+template <typename Work>
+int inChild(const std::string& errors, Work work) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600), 2);
+    _exit(work() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// Appends `count` lines "<tag>+<i>" to the history at `path` as one run would.
+bool appendLines(const std::string& path, char tag, int count) {
+  std::deque<std::string> loaded;
+  terminal::HistoryFile file = terminal::openHistory(path, loaded);
+  for (int i = 0; i < count; ++i) {
+    if (!terminal::appendHistory(file, std::string(1, tag) + "+" + std::to_string(i))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Runs sharing one history: two appending at once past many trims each keep every line,
+// in order (the kept tail of each run's lines has no gap), and no temporary is left; a write
+// cut short by a file size limit is taken back, so that nothing of it is ever recalled; a
+// file that cannot be written is said once, and the run goes on.
+TEST(Process, HistoryUnderSeveralRuns) {
+  const testing_support::Scratch dir;
+  const std::string file = dir / "history", errors = dir / "errors";
+  std::string before;
+  for (int i = 0; i < 1990; ++i) before += "0+" + std::to_string(i) + "\n";
+  std::ofstream(file, std::ios::binary) << before;
+  std::ofstream(dir / "history.trim.Ab12Cd", std::ios::binary) << "left by a run killed mid-trim\n";
+  constexpr int kEach = 3000;
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  const auto run = [&](char tag) {  // starts when `go` closes, so that the two overlap
+    char c;
+    close(go[1]);
+    return read(go[0], &c, 1) == 0 && appendLines(file, tag, kEach);
+  };
+  const pid_t other = fork();
+  if (other == 0) _exit(run('b') ? 0 : 1);
+  const pid_t one = fork();
+  if (one == 0) _exit(run('a') ? 0 : 1);
+  close(go[0]), close(go[1]);
+  EXPECT_EQ(finish(one), 0);
+  EXPECT_EQ(finish(other), 0);
+  std::istringstream text(testing_support::readFile(file));
+  int next[2] = {-1, -1}, lines = 0;
+  for (std::string line; std::getline(text, line); ++lines) {
+    if (line[0] == '0') continue;
+    const int writer = line[0] - 'a', i = std::stoi(line.substr(2));
+    EXPECT_TRUE(next[writer] == -1 || i == next[writer]) << line << " after " << next[writer] - 1;
+    next[writer] = i + 1;
+  }
+  EXPECT_TRUE(next[0] == kEach || next[1] == kEach);  // what is kept of each ends with its last
+  for (const int n : next) EXPECT_TRUE(n == -1 || n == kEach) << n;
+  EXPECT_LE(lines, static_cast<int>(2 * terminal::kTrimAbove)) << "no trim";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 1) << "a temporary is left";
+
+  // A file size limit that cuts the line short: nothing of it stays; the next line is whole.
+  before = testing_support::readFile(file);
+  EXPECT_EQ(inChild(errors, [&] {
+              std::signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{before.size() + 3, before.size() + 3};
+              setrlimit(RLIMIT_FSIZE, &limit);
+              return appendLines(file, 'c', 1);
+            }), 1);
+  EXPECT_EQ(testing_support::readFile(file), before);
+  EXPECT_EQ(inChild(errors, [&] { return appendLines(file, 'd', 1); }), 0);
+  EXPECT_EQ(testing_support::readFile(file), before + "d+0\n");
+
+  // A read-only file: said once, and the run goes on without it.
+  chmod(file.c_str(), 0400);
+  if (access(file.c_str(), W_OK) != 0) {  // root may write it anyway
+    EXPECT_EQ(inChild(errors, [&] { return appendLines(file, 'e', 1) || appendLines(file, 'e', 1); }), 1);
+  }
+  chmod(file.c_str(), 0600);
+  const std::string said = testing_support::readFile(errors);
+  EXPECT_EQ(said.find("zantorix: the history is not saved from now on: " + file + ": File too large\n"), 0u) << said;
 }
 
 // Ctrl-Z under a job-control parent, as a shell runs it: the program stops, at the prompt

@@ -24,8 +24,8 @@ std::string historyPath(const char* own, const char* stateHome, const char* home
 std::string windowsHistoryPath(const char* own, const char* localAppData);
 // readHistory: the lines to load from the file's last bytes (`whole`: its start too, else
 // the first, partial, line is skipped): the last kMaxHistory keepable lines that end in a
-// line break, a line that repeats the one before it kept once. A line cut short by a failed
-// write, with control bytes or with broken UTF-8 never comes back.
+// line break, a line that repeats the one before it kept once. A last line without its
+// break, a line with control bytes or with broken UTF-8 is not loaded.
 std::deque<std::string> readHistory(std::string_view text, bool whole);
 // writeHistory: the file's text for these lines.
 std::string writeHistory(const std::deque<std::string>& lines);
@@ -34,7 +34,6 @@ std::string writeHistory(const std::deque<std::string>& lines);
 struct HistoryFile {
   std::string path;          // the file, a link resolved once; "" for no history
   std::size_t lines = 0;     // line breaks it holds, as far as this run knows
-  bool unfinished = false;   // its last line lacks its break (a write cut short)
 };
 // The file trimmed to its last kMaxHistory lines once it holds more than this many.
 constexpr std::size_t kTrimAbove = 2 * kMaxHistory;
@@ -44,9 +43,12 @@ constexpr std::size_t kTrimAbove = 2 * kMaxHistory;
 // device, a folder: no history). Never writes.
 HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded);
 // appendHistory: the line and its break added at the file's end in one write (the file,
-// mode 0600, and its missing folders, 0700, made first); past kTrimAbove lines, the file
-// trimmed through a temporary beside it renamed over it, its mode kept. A file that cannot
-// be had is no history, never a fault of the run: false says only that the line is not in.
+// mode 0600, and its missing folders, 0700, made first), a break first when the file's last
+// line lacks one; past kTrimAbove lines, the file trimmed to what it holds then, through a
+// temporary beside it renamed over it, its mode kept. Runs that share the file take turns
+// by a lock on it; one that cannot have it within about 100 ms appends without it and
+// trims later. A write cut short is taken back (under the lock). A file that cannot be
+// written is no history from then on, said once on standard error; false: the line is not in.
 bool appendHistory(HistoryFile& file, std::string_view line);
 
 }  // namespace terminal

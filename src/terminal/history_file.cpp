@@ -1,5 +1,6 @@
-// The history file on disk. Nothing here blocks: a path that names anything but a regular
-// file is no history, and the file is only ever appended to or replaced whole.
+// The history file on disk. Nothing here blocks for long: a path that names anything but a
+// regular file is no history, and the file is only ever appended to or replaced whole. Runs
+// that share the file take turns by an advisory lock on it, held for each append and trim.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -16,6 +19,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#else
+#include <sys/file.h>
 #endif
 
 #include "terminal/history.h"
@@ -46,6 +51,17 @@ bool flush(int fd) { return _commit(fd) == 0; }
 bool replace(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+// The lock is one byte far past any history's end, so that it never stands in the way of
+// a run that writes without it.
+bool tryLock(int fd) {
+  OVERLAPPED at{};
+  at.OffsetHigh = 0x40000000;
+  const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+bool sameFile(int, const std::string&) { return true; }  // a file open elsewhere is never replaced
+bool truncateTo(int fd, long long size) { return _chsize_s(fd, size) == 0; }
+void pause() { Sleep(5); }
 #else
 constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC;
 void unblock(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
@@ -59,7 +75,18 @@ int makeTemporary(std::string& name) { return mkstemp(name.data()); }
 bool keepMode(int fd, const struct stat& st) { return fchmod(fd, st.st_mode & 07777) == 0; }
 bool flush(int fd) { return fsync(fd) == 0; }
 bool replace(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+bool tryLock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
+// Whether fd is still the file at `path`: a trim by another run may have replaced it.
+bool sameFile(int fd, const std::string& path) {
+  struct stat open{}, named{};
+  return fstat(fd, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+bool truncateTo(int fd, long long size) { return ftruncate(fd, static_cast<off_t>(size)) == 0; }
+void pause() { usleep(5000); }
 #endif
+
+constexpr int kLockTries = 20;  // 5 ms apart: a run waits about 100 ms for another's turn
 
 // Opens `path` without waiting (a FIFO with no writer, a terminal) and keeps the descriptor
 // only when it is a regular file, in blocking mode again; −1 otherwise (errno ENOENT when
@@ -83,9 +110,10 @@ bool readTail(int fd, std::size_t size, std::size_t max, std::string& text, bool
   if (!whole && lseek(fd, static_cast<off_t>(size - max), SEEK_SET) < 0) return false;
   text.clear();
   char buf[1 << 16];
-  for (ssize_t n = 1; n > 0 && text.size() < max;) {
-    n = ::read(fd, buf, static_cast<unsigned>(std::min(sizeof buf, max - text.size())));  // at most 64 KiB
+  while (text.size() < max) {  // a read cut short by a signal goes on
+    const auto n = ::read(fd, buf, static_cast<unsigned>(std::min(sizeof buf, max - text.size())));  // at most 64 KiB
     if (n < 0 && errno != EINTR) return false;
+    if (n == 0) break;
     if (n > 0) text.append(buf, static_cast<std::size_t>(n));
   }
   return true;
@@ -103,7 +131,6 @@ bool load(HistoryFile& file, std::deque<std::string>& lines) {
   if (!ok) return false;
   lines = readHistory(text, whole);
   file.lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  file.unfinished = !text.empty() && text.back() != '\n';
   return true;
 }
 
@@ -114,24 +141,74 @@ void makeFolders(const std::string& path) {
   }
 }
 
-// The file's last kMaxHistory good lines, through a temporary beside it (a name of its own
-// each time, so a temporary left by a killed run is never in the way) renamed over it; a
-// crash leaves the old file or the new one, never half of one. False when it cannot.
+// The prefix of the temporaries that trims write beside the file: the file's name and
+// ".trim.", then six characters of its own each time.
+std::string trimPrefix(const std::string& path) { return path + ".trim."; }
+
+// Temporaries that a trim killed before its rename left behind, removed. Only while the
+// lock is held, when no other trim is writing one.
+void removeLeftovers(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path file(path);
+  const std::string prefix = file.filename().string() + ".trim.";
+  std::error_code e;
+  for (fs::directory_iterator it(file.parent_path(), e), end; !e && it != end; it.increment(e)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) fs::remove(it->path(), e);
+  }
+}
+
+// With the lock held: the file's last kMaxHistory good lines, through a temporary beside it
+// renamed over it; a crash leaves the old file or the new one, never half of one. What is
+// trimmed is what the file holds now, whatever other runs added. False when it cannot.
 bool trim(HistoryFile& file) {
   std::deque<std::string> lines;
   struct stat st{};
   if (!load(file, lines) || stat(file.path.c_str(), &st) != 0) return false;
-  std::string temp = file.path + ".XXXXXX";
+  if (file.lines <= kTrimAbove) return true;  // another run has trimmed it
+  removeLeftovers(file.path);
+  std::string temp = trimPrefix(file.path) + "XXXXXX";
   const int fd = makeTemporary(temp);
   if (fd < 0) return false;
   const std::string text = writeHistory(lines);
   const bool ok = keepMode(fd, st) && tty::writeAll(fd, text) && flush(fd);
   if (close(fd) == 0 && ok && replace(temp, file.path)) {
-    file.lines = lines.size(), file.unfinished = false;
+    file.lines = lines.size();
     return true;
   }
   unlink(temp.c_str());
   return false;
+}
+
+// Opens the file to append (making it and its folders when missing) and takes its lock
+// within about 100 ms; `locked` says whether it did. A file replaced by another run's trim
+// while this one waited is opened afresh. −1 when it cannot be opened.
+int openLocked(const std::string& path, bool& locked) {
+  constexpr int kAppend = O_RDWR | O_APPEND | O_CREAT;
+  for (int tries = 0;; ++tries) {
+    struct stat st{};
+    int fd = openRegular(path, kAppend, st);
+    if (fd < 0 && errno == ENOENT) makeFolders(path), fd = openRegular(path, kAppend, st);
+    if (fd < 0) return -1;
+    for (locked = false; !locked && tries < kLockTries; ++tries) {
+      locked = tryLock(fd);
+      if (!locked) pause();
+    }
+    if (!locked || sameFile(fd, path)) return fd;
+    close(fd);  // the lock is on a file a trim has replaced
+  }
+}
+
+// Whether the open file of size `size` ends in a line break (an empty one does).
+bool endsLine(int fd, long long size) {
+  char last = '\n';
+  if (size > 0 && (lseek(fd, static_cast<off_t>(size - 1), SEEK_SET) < 0 || ::read(fd, &last, 1) != 1)) return false;
+  return last == '\n';
+}
+
+// Says once on standard error that the history is not kept, and why.
+void tellUnsaved(const std::string& path, int error) {
+  tty::writeAll(2, "zantorix: the history is not saved from now on: " + path + ": " + std::strerror(error) + "\n");
 }
 
 }  // namespace
@@ -146,21 +223,35 @@ HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded
 
 bool appendHistory(HistoryFile& file, std::string_view line) {
   if (file.path.empty()) return false;
+  bool locked = false;
+  const int fd = openLocked(file.path, locked);
   struct stat st{};
-  constexpr int kAppend = O_WRONLY | O_APPEND | O_CREAT;
-  int fd = openRegular(file.path, kAppend, st);
-  if (fd < 0 && errno == ENOENT) makeFolders(file.path), fd = openRegular(file.path, kAppend, st);
-  if (fd < 0) return false;
-  // A line left without its break by a write cut short gets one first, so that the two
-  // never read back as one.
-  std::string text(file.unfinished && st.st_size > 0 ? 1 : 0, '\n');
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    tellUnsaved(file.path, errno);
+    file.path.clear();
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  // A line that another run, or a hand, left without its break gets one first, so that
+  // the two never read back as one.
+  const bool broken = !endsLine(fd, st.st_size);
+  std::string text(broken ? 1 : 0, '\n');
   text.append(line).push_back('\n');
   const bool ok = tty::writeAll(fd, text);
-  if (close(fd) != 0 || !ok) return file.unfinished = true, false;
-  file.lines += file.unfinished ? 2 : 1, file.unfinished = false;
+  const int error = errno;
+  // A write cut short (a full disk, a file size limit) is taken back whole, so that no
+  // fragment of it is ever recalled; without the lock another run may have written after
+  // it, and a fragment stays (the next append ends it with a break).
+  if (!ok && locked) truncateTo(fd, st.st_size);
+  if (ok) file.lines += broken ? 2 : 1;
   // A trim that fails (a folder that takes no new file) is tried again 1,000 lines later,
-  // not at every line.
-  if (file.lines > kTrimAbove && !trim(file)) file.lines = kMaxHistory;
+  // not at every line; one that cannot have the lock, at the next line.
+  if (ok && locked && file.lines > kTrimAbove && !trim(file)) file.lines = kMaxHistory;
+  if (close(fd) != 0 || !ok) {
+    tellUnsaved(file.path, ok ? errno : error);
+    file.path.clear();
+    return false;
+  }
   return true;
 }
 
