@@ -33,6 +33,7 @@ constexpr const char* kCursorKey = "  cursor keys do not work here: type it agai
 constexpr const char* kStopped = "\n   interrupted: R and M are as they were\n\n";
 constexpr const char* kUnproven = "zantorix: the last digits of that power are not proven\n";
 constexpr int kEscape = 27;
+constexpr const char* kActing = "sSpPqQ?\x1b";  // the letters that act wherever they stand
 // Text past this much is handed to the output stream at the end of the token, so that a
 // failed write is noticed soon even while the input never waits.
 constexpr std::size_t kEmitAt = 4096;
@@ -254,23 +255,47 @@ void compute(const LineState& line) {
   put("\n\n");
 }
 
-// Whether the token in the buffer is an operand, one operator and an operand, and holds
-// no letter that acts (S, P, Q, ?, Esc): then it can be worked out ahead without effect.
-bool previewable(std::string_view token) {
-  if (token.empty() || token.size() >= numtext::kBufLen) return false;
-  if (token.find_first_of(" \t\x1bsSpPqQ?") != std::string_view::npos) return false;
+// The operators in `token`, put in the buffer with its exponents rewritten; `at` gets the
+// last one's place.
+int operators(std::string_view token, int& at) {
   numtext::clearBuffer();
   token.copy(numtext::t, token.size());
-  int ops = 0, at = 0;
+  int ops = 0;
   for (int i = 0; i < static_cast<int>(token.size()); ++i) {
     numtext::rewriteAt(i);
     if (t[i] != '\0' && std::strchr("+-*/^", t[i]) != nullptr) ++ops, at = i;
   }
+  return ops;
+}
+
+// Whether the token is an operand, one operator and an operand, and holds no letter that
+// acts (S, P, Q, ?, Esc): then it can be worked out ahead without effect.
+bool previewable(std::string_view token) {
+  if (token.find_first_of(kActing) != std::string_view::npos) return false;
+  int at = 0;
+  const int ops = operators(token, at);
   // Both sides hold something: the rewrite leaves blanks where an exponent's sign stood.
   const auto some = [](const char* from, const char* to) {
     return std::any_of(from, to, [](char c) { return c != ' ' && c != '\0'; });
   };
   return ops == 1 && some(t, t + at) && some(t + at + 1, t + numtext::kBufLen);
+}
+
+// What Enter will do with a token that holds letters that act, in the order it does it:
+// S at once, then the operation unless Q or Esc quits, then the legend and the prompt for
+// a precision.
+std::string acting(std::string_view token) {
+  const auto holds = [&](const char* letters) { return token.find_first_of(letters) != std::string_view::npos; };
+  int at = 0;
+  const bool computes = operators(token, at) > 0;
+  std::string said;
+  const auto then = [&](const char* what) { said += (said.empty() ? "= " : ", then ") + std::string(what); };
+  if (holds("sS")) then("stores R in memory");
+  if (holds("qQ\x1b")) return then("quits"), said;
+  if (computes) then("computes");
+  if (holds("?")) then("shows the legend");
+  if (holds("pP")) then("asks for a new precision");
+  return said;
 }
 
 // Why a token cannot run without the dialogue, or null when it can: too long, an operator
@@ -369,7 +394,15 @@ namespace console {
 std::string preview(std::string_view text, limbs::GoOn goOn) {
   const std::size_t from = text.find_first_not_of(" \t"), to = text.find_last_not_of(" \t");
   if (from == std::string_view::npos || numtext::pending().size() > kEmitAt) return "";
-  if (!previewable(text.substr(from, to + 1 - from))) return numtext::clearBuffer(), "";
+  const std::string_view token = text.substr(from, to + 1 - from);
+  if (token.size() >= numtext::kBufLen || token.find_first_of(" \t") != std::string_view::npos) return "";
+  const bool cursorKey = token.find("\x1b[") != std::string_view::npos || token.find("\x1bO") != std::string_view::npos;
+  if (token.find_first_of(kActing) != std::string_view::npos && !cursorKey) {
+    std::string said = acting(token);
+    numtext::clearBuffer();
+    return said;
+  }
+  if (!previewable(token)) return numtext::clearBuffer(), "";
   const int pad = numtext::pad;
   const bool trace = numtext::trace;
   const limbs::GoOn watcher = engine::goOn;

@@ -25,9 +25,10 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
 // P, ?) or a failed stream; what was printed before stays printed.
 int bare(std::istream& in, std::ostream& out, std::ostream& err, int precision);
 // preview: what Enter would show as the result's fixed form for this line, as "= 0.1428",
-// "= division by zero", or "= …" when goOn stopped the work; "" when the line is not one
-// token of an operand, an operator and an operand, or holds a letter that acts. Works on
-// copies: R, M, the precision and the output to come are as they were.
+// "= division by zero", or "= …" when goOn stopped the work; for one token that holds a
+// letter that acts, what Enter will do, as "= stores R in memory, then quits"; "" when
+// the line is neither. Works on copies: R, M, the precision and the output to come are as
+// they were.
 std::string preview(std::string_view line, limbs::GoOn goOn);
 
 }  // namespace console

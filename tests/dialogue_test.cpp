@@ -80,8 +80,8 @@ TEST(Dialogue, BareResults) {
 }
 
 // What a line typed at the prompt previews: an operand, one operator and an operand give
-// what Enter would show; anything else, or a letter that acts, gives nothing. Nothing
-// changes: R, M, the precision and the output to come.
+// what Enter would show; a letter that acts, what Enter will do; anything else gives
+// nothing. Nothing changes: R, M, the precision and the output to come.
 TEST(Dialogue, Previews) {
   runDialogue("20\n1/7\nS\n2+3\nq\n");  // R = 5, M = 1/7, precision 20
   const std::string r = testing_support::regText(engine::rResult), m = testing_support::regText(engine::rMemory);
@@ -97,8 +97,11 @@ TEST(Dialogue, Previews) {
       {"1.05^30", "= 4.3219423751"},
       {"99999999999+1", "= 0.0"},
       {"12345*10000", "= 123,450,000.0"},
-      // no preview: letters that act, a bare operand, two operators or tokens, a missing side
-      {"2*3S", ""}, {"1+1q", ""}, {"P", ""}, {"?", ""}, {"1+1\x1b", ""}, {"1\x1b[A", ""},
+      // letters that act: what Enter will do, in its order
+      {"2*3S", "= stores R in memory, then computes"}, {"sqrt2", "= stores R in memory, then quits"},
+      {"1+1\x1b", "= quits"}, {"P", "= asks for a new precision"}, {"p?1/7", "= computes, then shows the legend, then asks for a new precision"},
+      // no preview: a cursor key, a bare operand, two operators or tokens, a missing side
+      {"1\x1b[A", ""}, {"1+1 q", ""},
       {"R", ""}, {"1+2*3", ""}, {"1+", ""}, {"*3", ""}, {"1+2 3", ""}, {"", ""}, {"  ", ""},
       {std::string(80, '1') + "+1", ""},
   };

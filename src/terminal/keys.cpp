@@ -19,7 +19,7 @@ Fed makeText(Key& out, const char* bytes, std::uint8_t len) {
   return Fed::key;
 }
 
-// Control bytes: the editing keys, Enter; every other control byte is dropped.
+// Control bytes: the editing keys, Enter, Tab as a space; every other control byte is dropped.
 Fed control(unsigned char b, Key& out) {
   switch (b) {
     case 1: return make(out, KeyKind::home);
@@ -30,6 +30,7 @@ Fed control(unsigned char b, Key& out) {
     case 6: return make(out, KeyKind::right);
     case 7: return make(out, KeyKind::cancel);
     case 8: case 127: return make(out, KeyKind::backspace);
+    case 9: return makeText(out, " ", 1);  // Tab separates tokens, as in piped input
     case 10: case 13: return make(out, KeyKind::enter);
     case 11: return make(out, KeyKind::killEnd);
     case 12: return make(out, KeyKind::clear);
