@@ -32,7 +32,7 @@ constexpr const char* kTooLong = "  token too long: at most 79 characters\n\n";
 constexpr const char* kCursorKey = "  cursor keys do not work here: type it again\n\n";
 constexpr const char* kStopped = "\n   interrupted: R and M are as they were\n\n";
 constexpr const char* kUnproven = "zantorix: the last digits of that power are not proven\n";
-constexpr int kEscape = 27;
+constexpr int kEscape = 27, kCtrlC = 3;
 constexpr const char* kActing = "sSpPqQ?\x1b";  // the letters that act wherever they stand
 // Text past this much is handed to the output stream at the end of the token, so that a
 // failed write is noticed soon even while the input never waits.
@@ -112,12 +112,18 @@ bool holdsCursorKey(long long len) {
 }
 
 // Asks until a precision from 0 to 9999 is typed, then re-lays R and M under it so
-// they keep their values. Returns false at the end of input or a failed stream.
-bool askPrecision(Io& io, int maxPrecision) {
+// they keep their values. With `cancellable`, Ctrl-C alone keeps the precision set before
+// (`again`: there is one). Returns false at the end of input or a failed stream.
+bool askPrecision(Io& io, int maxPrecision, bool cancellable, bool again) {
   for (;;) {
-    put("  Precision: ");
+    put(kPrecisionPrompt);
     long long len = 0;
     if (readToken(io, len) != Read::token) return false;
+    if (cancellable && len == 1 && t[0] == kCtrlC) {
+      if (!again) continue;
+      put("\n\n  Precision kept at "), putInt(engine::precision), put(" decimal places; R and M are as they were.\n\n");
+      return true;
+    }
     if (len >= numtext::kBufLen || holdsCursorKey(len)) {
       put("\n\n"), put(len >= numtext::kBufLen ? kTooLong : kCursorKey);
       continue;
@@ -141,6 +147,7 @@ struct LoopState {
   bool quit = false;
   bool legendShown = false;
   bool precisionSet = false;
+  bool precisionEver = false;  // a precision was set in this run
 };
 
 struct LineState {
@@ -314,7 +321,7 @@ const char* scanBare(long long len, LoopState& loop, LineState& line) {
 
 }  // namespace
 
-int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision) {
+int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision, bool cancellable) {
   numtext::pad = 20;
   numtext::comma = 1;
   numtext::trace = true;
@@ -330,8 +337,8 @@ int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision
       put(kLegend);
     }
     if (!loop.precisionSet) {
-      if (!askPrecision(io, maxPrecision)) break;
-      loop.precisionSet = true;
+      if (!askPrecision(io, maxPrecision, cancellable, loop.precisionEver)) break;
+      loop.precisionSet = loop.precisionEver = true;
     }
     put(kPrompt);
     long long len = 0;

@@ -11,12 +11,16 @@ namespace console {
 
 // The prompt before each token: lines typed after it are the ones worth recalling.
 constexpr const char* kPrompt = "  >";
+// The prompt for a precision; at a terminal, a line of Ctrl-C alone there keeps the one set.
+constexpr const char* kPrecisionPrompt = "  Precision: ";
 
 // run: the whole dialogue, reading tokens from in and writing to out, from start-up
 // to Q, q, ESC or the end of input, and returns 0. A failed read of in or write of out
 // ends it at once, with a line on err and 1. A precision above maxPrecision is refused like
-// one above 9999 (a fuzzer keeps inputs cheap with it).
-int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision = 9999);
+// one above 9999 (a fuzzer keeps inputs cheap with it). With `cancellable` (the line editor's
+// input), a token of Ctrl-C alone at a precision prompt asked again keeps the precision, R
+// and M, and at the first one asks again.
+int run(std::istream& in, std::ostream& out, std::ostream& err, int maxPrecision = 9999, bool cancellable = false);
 // bare: the tokens in `in`, whitespace-separated, each as if typed at the prompt at this
 // precision (0 to 9999), R and M carried from one to the next; for each token that
 // computes, its result's fixed form alone on a line (no leading spaces, no separators).

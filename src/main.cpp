@@ -152,10 +152,11 @@ int main(int argc, char** argv) {
 #if ZANTORIX_LINE_EDITOR
     // What a line would compute shows under it as it is typed, unless ZANTORIX_PREVIEW is off.
     const bool preview = !switchedOff(std::getenv("ZANTORIX_PREVIEW"));
-    terminal::Session session(console::kPrompt, preview ? console::preview : nullptr);  // gives the terminal back however the run ends
+    // The session gives the terminal back however the run ends.
+    terminal::Session session(console::kPrompt, console::kPrecisionPrompt, preview ? console::preview : nullptr);
     if (session.ok()) {
       engine::goOn = terminal::Session::goOn;
-      return console::run(session.in(), session.out(), std::cerr);
+      return console::run(session.in(), session.out(), std::cerr, 9999, true);
     }
 #endif
     std::istream in(&descriptor);

@@ -167,6 +167,10 @@ TEST(Process, RealTerminal) {
       {"xterm", {}, "\x04", 0, 0, {"  Precision: \r\n"}},
       {"xterm", {"20\r", "5+3\r"}, "", SIGTERM, 128 + SIGTERM, {" 8.0\r\n\r\n  >"}},
       {"xterm", {"20\r"}, "", SIGHUP, 128 + SIGHUP, {"  >"}},
+      // a precision asked again: Up recalls only precisions, Ctrl-C keeps the one set with R
+      {"xterm", {"20\r", "7+1\r", "P\r\x1b[A\x03", "R+0\r", "P\r\x1b[A\x1b[A\r"}, "q\r", 0, 0,
+       {"\x1b[J20^C\r\n\r\n\r\n  Precision kept at 20 decimal places; R and M are as they were.\r\n\r\n  >",
+        " 8.0\r\n", "\x1b[J20\r\n\a\r\n\r\n  Precision set to 20", "  >q\r\n\r\n\r\n"}},
       {"xterm", {"20\r5+3 6*7\r2^3\r"}, "q\r", 0, 0, {" 8.0\r\n", " 42.0\r\n", " 8.0\r\n", "  >q\r\n\r\n\r\n"}},
       {"dumb", {"20\r", "S\r", "1+2\x1b[D0\r", "\x1b[A\r", "M+R\r"}, "q\r", 0, 0,
        {"cursor keys do not work here", "cursor keys do not work here", " 0.0\r\n", "  >q\r\n\r\n\r\n"}},

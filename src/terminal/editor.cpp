@@ -135,7 +135,7 @@ void Lines::updatePreview() {
   const View v = view();
   const Place end = locate(v, v.line.size());
   const bool room = rows_ <= 0 || end.row + 2 <= rows_;
-  if (!editing_.keep || editing_.search.on || !room) {
+  if (!editing_.keep || asking_ || editing_.search.on || !room) {
     if (previewShown_) showPreview("");
     return;
   }
@@ -210,7 +210,7 @@ Lines::Step Lines::submitted(bool searching) {
   if (searching) editing_.cursor = editing_.line.size(), draw();  // the line without the search
   const Place end = locate(view(), editing_.line.size());
   if (end.col != 0 || end.row == 0) show("\n");
-  if (editing_.kept) appendHistory(historyFile_, editing_.line);
+  if (editing_.kept && !asking_) appendHistory(historyFile_, editing_.line);
   return Step::done;
 }
 
@@ -237,6 +237,11 @@ Lines::Step Lines::key(const Key& k) {
       return Step::more;
     case Outcome::submit: return submitted(searching);
     case Outcome::interrupt:
+      if (asking_) {  // the reader's "no"
+        show("^C\n");
+        editing_.line.assign(1, '\x03');
+        return Step::done;
+      }
       show("^C\n" + prompt_);
       cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
       return Step::more;
@@ -270,11 +275,19 @@ bool Lines::readMore(int waitMs) {
 // Edits one line into delivered_; false at the end of input. After an empty line the
 // prompt, which nothing printed again, is shown again.
 bool Lines::edit() {
-  startLine(editing_);
   previewKnown_ = previewShown_ = false;  // R and M may have changed since the last line
   if (blankLine_ && screen_.tail().empty()) show(prompt_);
   else prompt_ = screen_.tail();
-  editing_.keep = !keptPrompt_.empty() && prompt_ == keptPrompt_;
+  asking_ = !askPrompt_.empty() && prompt_ == askPrompt_;
+  editing_.keep = asking_ || (!keptPrompt_.empty() && prompt_ == keptPrompt_);
+  if (asking_) std::swap(editing_.history, asked_);
+  struct Back {  // the history of the history prompt back however the line ends
+    Lines& l;
+    ~Back() {
+      if (l.asking_) std::swap(l.editing_.history, l.asked_);
+    }
+  } back{*this};
+  startLine(editing_);
   tty::takeResized(), tty::takeResumed();  // what happened before the prompt needs no redraw
   cols_ = tty::columns(), rows_ = tty::rows();
   cursorRow_ = locate({prompt_, "", 0, cols_}, 0).row;
@@ -298,7 +311,7 @@ bool Lines::edit() {
   }
 }
 
-Session::Session(std::string_view historyPrompt, Previewer previewer) {
+Session::Session(std::string_view historyPrompt, std::string_view askPrompt, Previewer previewer) {
   if (!tty::wanted()) return;
   // The history is read before raw mode, so that nothing it does is seen in raw mode.
   std::deque<std::string> loaded;
@@ -313,6 +326,7 @@ Session::Session(std::string_view historyPrompt, Previewer previewer) {
   live = &lines_;
   lines_.keepHistory(historyPrompt, std::move(file), std::move(loaded));
   lines_.showPreviews(previewer);
+  lines_.askWith(askPrompt);
 }
 
 Session::~Session() {

@@ -50,6 +50,9 @@ class Lines : public std::streambuf {
   // Lines typed after this prompt join history, and the history file too; `loaded` is what
   // that file held.
   void keepHistory(std::string_view prompt, HistoryFile file, std::deque<std::string> loaded);
+  // Lines typed after this prompt have a history of their own, this run's only, and
+  // Ctrl-C there hands over a line that holds Ctrl-C alone, for the reader to take as "no".
+  void askWith(std::string_view prompt) { askPrompt_ = prompt; }
   // Lines typed after the history prompt show what they would compute on the row below.
   void showPreviews(Previewer previewer) { previewer_ = previewer; }
   // watch: asked between steps of long work (see engine::goOn): shows progress once the
@@ -79,7 +82,10 @@ class Lines : public std::streambuf {
   Editing editing_;
   Decoder decoder_;
   std::string prompt_, shownPrompt_;
-  std::string keptPrompt_;
+  std::string keptPrompt_, askPrompt_;
+  std::deque<std::string> asked_;  // the history of lines typed after askPrompt_ (while
+                                   // one is edited, the other history's)
+  bool asking_ = false;            // the line is edited after askPrompt_
   HistoryFile historyFile_;
   std::string pending_;       // bytes read but not yet decoded
   std::size_t next_ = 0;      // the first of them not yet decoded
@@ -99,10 +105,11 @@ class Lines : public std::streambuf {
 // unset or dumb) or raw mode cannot be switched on. The terminal is given back when the
 // session ends, at exit, and on any signal that ends the program. Lines typed after
 // `historyPrompt` are kept in the history file that the environment names, and show what
-// they would compute (`previewer`; none when null).
+// they would compute (`previewer`; none when null); those after `askPrompt` are as
+// Lines::askWith says.
 class Session {
  public:
-  explicit Session(std::string_view historyPrompt, Previewer previewer = nullptr);
+  Session(std::string_view historyPrompt, std::string_view askPrompt, Previewer previewer = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
