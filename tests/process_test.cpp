@@ -109,9 +109,10 @@ bool typeLines(int tty, std::string& screen, const std::vector<std::string>& lin
 // Starts the calculator on a new pseudo-terminal of `cols` columns, as its session's controlling
 // terminal, with TERM set to `term`, its history in `history` ("": none) and previews on
 // or off. The caller keeps both ends.
-// The terminal's settings before the program starts go to `initial`, when given.
+// The terminal's settings before the program starts go to `initial`, when given; SIGHUP
+// comes ignored with `hupIgnored`.
 pid_t startOnPty(const char* term, int& master, int& slave, const std::string& history = "", bool previews = false,
-                 termios* initial = nullptr, unsigned short cols = 80) {
+                 termios* initial = nullptr, unsigned short cols = 80, bool hupIgnored = false) {
   winsize size{24, cols, 0, 0};
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return -1;
   // Not inherited by a later run's process: the terminal ends when its own program does.
@@ -127,6 +128,7 @@ pid_t startOnPty(const char* term, int& master, int& slave, const std::string& h
     setenv("TERM", term, 1);
     setenv("ZANTORIX_HISTORY", history.c_str(), 1);
     setenv("ZANTORIX_PREVIEW", previews ? "1" : "oFF", 1);
+    if (hupIgnored) std::signal(SIGHUP, SIG_IGN);  // as nohup starts it
     return child;
   });
 }
@@ -157,6 +159,7 @@ TEST(Process, RealTerminal) {
                                      // last bytes of a drawing, so that it is whole
     bool previews = false;
     unsigned short cols = 80;
+    bool hupIgnored = false;         // then the signal comes before the keys
   } rows[] = {
       {"xterm", {"20\r", "1+2\x1b[D\x1b[D0\r", "\x1b[A\x7f" "5\r", "7*9\x03R+1\r", "+1\x01" "4\x05" "0\r"}, "Q\r", 0, 0,
        {" 12.0\r\n", " 15.0\r\n", "  >7*9^C\r\n  >R+1\r\n\r\n", "add 1.000000e+0", " 16.0\r\n", " 14.0\r\n", "  >Q\r\n\r\n\r\n"}},
@@ -167,6 +170,7 @@ TEST(Process, RealTerminal) {
       {"xterm", {}, "\x04", 0, 0, {"  Precision: \r\n"}},
       {"xterm", {"20\r", "5+3\r"}, "", SIGTERM, 128 + SIGTERM, {" 8.0\r\n\r\n  >"}},
       {"xterm", {"20\r"}, "", SIGHUP, 128 + SIGHUP, {"  >"}},
+      {"xterm", {"20\r"}, "5+3\rq\r", SIGHUP, 0, {" 8.0\r\n", "  >q\r\n\r\n\r\n"}, "", false, 80, true},
       // a precision asked again: Up recalls only precisions, Ctrl-C keeps the one set with R
       {"xterm", {"20\r", "7+1\r", "P\r\x1b[A\x03", "R+0\r", "P\r\x1b[A\x1b[A\r"}, "q\r", 0, 0,
        {"\x1b[J20^C\r\n\r\n\r\n  Precision kept at 20 decimal places; R and M are as they were.\r\n\r\n  >",
@@ -181,7 +185,7 @@ TEST(Process, RealTerminal) {
   for (const auto& row : rows) {
     int tty = -1, slave = -1;
     termios before{}, during{}, after{};
-    const pid_t pid = startOnPty(row.term, tty, slave, "", row.previews, &before, row.cols);
+    const pid_t pid = startOnPty(row.term, tty, slave, "", row.previews, &before, row.cols, row.hupIgnored);
     ASSERT_GT(pid, 0);
     std::string screen;
     ASSERT_TRUE(readUntil(tty, screen, "  Precision: ")) << screen;
@@ -194,11 +198,12 @@ TEST(Process, RealTerminal) {
     ASSERT_EQ(tcgetattr(slave, &during), 0);
     EXPECT_EQ((during.c_lflag & ICANON) == 0, std::string(row.term) != "dumb") << "raw mode at the prompt";
     const size_t mark = screen.size();
+    if (row.hupIgnored) kill(pid, row.signal);
     typeKeys(tty, row.keys);
     if (!row.shown.empty()) {
       ASSERT_TRUE(readUntil(tty, screen, row.shown, mark)) << screen.substr(mark);
     }
-    if (row.signal != 0) kill(pid, row.signal);
+    if (row.signal != 0 && !row.hupIgnored) kill(pid, row.signal);
     EXPECT_EQ(finish(pid), row.status) << row.lines.size();
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_TRUE(sameSettings(before, after)) << "settings not given back, row " << row.lines.size();
