@@ -306,8 +306,9 @@ std::string acting(std::string_view token) {
 }
 
 // Why a token cannot run without the dialogue, or null when it can: too long, an operator
-// alone (which the dialogue reads as 0 with 0), a cursor key, or a letter that needs the
-// dialogue (P, ?). Scans the token (S acts, Q ends the run).
+// alone (which the dialogue reads as 0 with 0), a cursor key, a letter that needs the
+// dialogue (P, ?), a letter that quits inside a longer token (where it would end the run
+// unseen), or nothing to compute and no S. Scans the token (S acts, Q ends the run).
 const char* scanBare(long long len, LoopState& loop, LineState& line) {
   if (len >= numtext::kBufLen) return "too long: at most 79 characters";
   if (len == 1 && std::strchr("+-*/^", t[0]) != nullptr) return "an operator alone: write the operation as one token";
@@ -316,6 +317,13 @@ const char* scanBare(long long len, LoopState& loop, LineState& line) {
   line = scan(loop, false);
   if (!loop.precisionSet) return "P (set precision) needs the dialogue";
   if (!loop.legendShown) return "? (legend) needs the dialogue";
+  if (loop.quit && len > 1) {
+    const char* at = std::strpbrk(t, "Qq\x1b");
+    return *at == 'Q' ? "holds Q, which would end the run here: give Q alone"
+           : *at == 'q' ? "holds q, which would end the run here: give Q alone"
+                        : "holds Esc, which would end the run here: give Q alone";
+  }
+  if (!loop.quit && line.op == ' ' && std::strpbrk(t, "sS") == nullptr) return "computes nothing: write an operation, as 5+0";
   return nullptr;
 }
 

@@ -80,6 +80,10 @@ const char* precisionValue(int argc, char** argv, int& i) {
   return nullptr;
 }
 
+// Whether an argument is an option: a dash and more, not a dash and a digit or point (a
+// negative number's token).
+bool isOption(const std::string& a) { return a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.'; }
+
 // Options come first; the first other argument, or the one after "--", starts the tokens.
 // An argument of a dash and a digit or point is a token, not an option; "-" (standard
 // input) stands alone.
@@ -105,14 +109,18 @@ Request parse(int argc, char** argv) {
     } else if (a == "--") {
       ++i;
       break;
-    } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.') {
+    } else if (isOption(a)) {
       return finished(2, "unknown option '" + numtext::printable(a) + "'");
     } else {
       break;
     }
   }
+  const bool ended = i > 1 && std::strcmp(argv[i - 1], "--") == 0;  // all after "--" are tokens
   for (int k = i; k < argc; ++k) {
     if (std::strcmp(argv[k], "-") == 0 && argc - i > 1) return finished(2, "- (read standard input) stands alone");
+    if (!ended && k > i && isOption(argv[k])) {
+      return finished(2, "options come first: '" + numtext::printable(argv[k]) + "' after a token");
+    }
   }
   r.fromInput = i + 1 == argc && std::strcmp(argv[i], "-") == 0;
   if (r.fromInput) return r.what = Request::bare, r;

@@ -32,8 +32,8 @@ TEST(Dialogue, Transcripts) {
 }
 
 // Bare results: tokens as the prompt reads them, R and M carried, one line for each token
-// that computes; a token that cannot run here ends the run with 1 and a line that names it,
-// after what was printed before.
+// that computes; a token that cannot run here (nor quit but alone, nor compute nothing but
+// S) ends the run with 1 and a line that names it, after what was printed before.
 TEST(Dialogue, BareResults) {
   const struct {
     int precision;
@@ -43,8 +43,9 @@ TEST(Dialogue, BareResults) {
       {20, "1/7", "0.1428571428\n", "", 0},
       {30, "1/7 S R*7", "0.142857142857142\n0.999999999999994\n", "", 0},
       {20, "1+2\n3*4\n", "3.0\n12.0\n", "", 0},
-      {20, "  1+\n2\t3e3*1  ", "1.0\n3000.0\n", "", 0},          // tokens split across lines
-      {20, "7 R M S 2^64 M*1", "73709551616.0\n0.0\n", "", 0},    // no line for what computes nothing
+      {20, "  1+\n2/2\t3e3*1  ", "1.0\n1.0\n3000.0\n", "", 0},     // tokens split across lines
+      {20, "S 2^64 M*1", "73709551616.0\n0.0\n", "", 0},          // S stores, with no line
+      {20, "1+1 R", "2.0\n", "zantorix: token 2 'R': computes nothing: write an operation, as 5+0\n", 1},
       {20, "5+3 5/0 1+1", "8.0\n", "zantorix: token 2 '5/0': division by zero\n", 1},
       {20, "1+1 P", "2.0\n", "zantorix: token 2 'P': P (set precision) needs the dialogue\n", 1},
       {20, "?", "", "zantorix: token 1 '?': ? (legend) needs the dialogue\n", 1},
@@ -55,7 +56,7 @@ TEST(Dialogue, BareResults) {
       {20, "1+2 + 3", "3.0\n", "zantorix: token 2 '+': an operator alone: write the operation as one token\n", 1},
       {20, "-", "", "zantorix: token 1 '-': an operator alone: write the operation as one token\n", 1},
       {20, "1+1 q 2+2", "2.0\n", "", 0},
-      {20, "1+1 2+2\x1b", "2.0\n", "", 0},
+      {20, "1+1 2+2\x1b", "2.0\n", "zantorix: token 2 '2+2\\e': holds Esc, which would end the run here: give Q alone\n", 1},
       {0, "7/2 3-5", "3.\n8.\n", "", 0},
       {20, "", "", "", 0},
   };

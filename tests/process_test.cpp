@@ -365,6 +365,10 @@ TEST(Process, Options) {
       {{"1+2", "Q", "5/0"}, 0, "3.0\n", ""},
       {{"-p", "20", "5/0"}, 1, "", "zantorix: token 1 '5/0': division by zero\n"},
       {{"-p", "20", "-"}, 0, "", ""},
+      // no token quits early or computes nothing unseen; options only before the tokens
+      {{"-p", "20", "1/4", "sqrt(2)", "1/5"}, 1, "0.250\n", "zantorix: token 2 'sqrt(2)': holds q, which would end"},
+      {{"1+2", "S", "M*2", "5"}, 1, "3.0\n6.0\n", "zantorix: token 4 '5': computes nothing: write an operation, as 5+0\n"},
+      {{"1/3", "-p", "5"}, 2, "", "zantorix: options come first: '-p' after a token"},
       {{"-p", "10000", "1+1"}, 2, "", "zantorix: the precision must be a whole number from 0 to 9999"},
       {{"--precision", "-1", "1+1"}, 2, "", "zantorix: the precision must be"},
       {{"-p", "20"}, 2, "", "zantorix: no tokens"},
