@@ -11,13 +11,27 @@
 # unless set), archive members are sorted with fixed owners and modes, and source paths are
 # mapped out of the programs. Zig 0.11.0 comes from dist/zig.sh (pinned by its checksum).
 # Needs cmake, g++ with glibc's static libraries, python3, npm (once, for Zig), dpkg-dev.
+# Outside a git clone (a source export), SOURCE_DATE_EPOCH must be set. Any step that fails
+# stops the script with a message and a status other than 0.
 # Usage: dist/release.sh [--with-tests]   (--with-tests: the x86-64 tree builds its tests too)
 set -euo pipefail
+shopt -s inherit_errexit  # a failure inside $(...) fails it too
+trap 'echo "release: failed (status $?) at line $LINENO: $BASH_COMMAND" >&2' ERR
 cd "$(dirname "$0")/.."
 tests=OFF
 [ "${1:-}" = --with-tests ] && tests=ON
 version=$(sed -n 's/^project(zantorix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -c safe.directory="$PWD" log -1 --format=%ct)}
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  top=$(git -c safe.directory="$PWD" rev-parse --show-toplevel 2>/dev/null || true)
+  [ "$top" = "$PWD" ] && SOURCE_DATE_EPOCH=$(git -c safe.directory="$PWD" log -1 --format=%ct 2>/dev/null || true)
+  if [ -z "$SOURCE_DATE_EPOCH" ]; then
+    trap - ERR
+    echo "release: no git history here to date the files by: set SOURCE_DATE_EPOCH (seconds since 1970," \
+      "such as the release commit's date) and run again" >&2
+    exit 1
+  fi
+fi
+export SOURCE_DATE_EPOCH
 ZIG=$(dist/zig.sh)
 export ZIG
 work=dist/build
@@ -48,7 +62,8 @@ stage() {
 
 build x86_64-linux "$tests" -DCMAKE_EXE_LINKER_FLAGS=-static
 strip -o "$work/zantorix" "$work/x86_64-linux/zantorix"
-python3 dist/archive.py "dist/zantorix-$version-x86_64-linux.tar.gz" "$(stage x86_64-linux "$work/zantorix")"
+folder=$(stage x86_64-linux "$work/zantorix")
+python3 dist/archive.py "dist/zantorix-$version-x86_64-linux.tar.gz" "$folder"
 
 for target in aarch64-linux:aarch64-linux-musl x86_64-windows:x86_64-windows aarch64-macos:aarch64-macos \
   x86_64-macos:x86_64-macos; do
@@ -57,7 +72,8 @@ for target in aarch64-linux:aarch64-linux-musl x86_64-windows:x86_64-windows aar
   program=$work/$name/zantorix
   kind=tar.gz
   if [ "$name" = x86_64-windows ]; then program=$program.exe kind=zip; fi
-  python3 dist/archive.py "dist/zantorix-$version-$name.$kind" "$(stage "$name" "$program")"
+  folder=$(stage "$name" "$program")
+  python3 dist/archive.py "dist/zantorix-$version-$name.$kind" "$folder"
 done
 
 # Debian's package links the C library dynamically, as Debian's rules want of a program.

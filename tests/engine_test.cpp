@@ -204,13 +204,14 @@ TEST(Limbs, ProductsAtAnyThreshold) {
   }
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
   // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 9000,
-  // 7000, 5000 and 20, b longer than a, and operands past 1,844 limbs (whose column sums 64 bits do not hold),
+  // 7000, 5000 and 20, b longer than a, a transform that would fold onto the carry columns
+  // (520 limbs each, 8,056 digits kept), and operands past 1,844 limbs (whose column sums 64 bits do not hold),
   // dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the sums
   // below leave open.
   const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
                           {300, 1250, 2000, 10000},  {300, 1250, 4000, 16000}, {1126, 1126, 4500, 9001},
                           {2100, 2100, 8400, 16800}, {600, 313, 2500, 5001}, {875, 875, 3500, 7001},
-                          {3, 2, 10, 21}};
+                          {3, 2, 10, 21}, {520, 520, 128, 8056}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
     for (const auto& row : pairs) {

@@ -75,10 +75,11 @@ std::int32_t settle(Limb* x, int len) {
 // their lower pieces.
 constexpr int kCarryBelow = 8;
 
-// Split sums v[k] are at most 3·(B − 1): with a carry of at most 3 into a limb, its carry out
-// is at most 3 too. So the carry into limb `from` follows from the few sums below it as soon
-// as one of them is not within 3 of a multiple of B: the carry's range, [0, 3] at `at`,
-// carried up to `from`. −1 if still open.
+// Split sums v[k] are at most 3·(B − 1): with a carry of at most 2 into a limb, its carry out
+// is at most 2 too (3·B − 3 + 2 < 3·B). So the carry into limb `from` follows from the few
+// sums below it as soon as they settle it: the carry's range at `at`, taken as [0, 3] (wider
+// than it can be, which only leaves it open a little more often), carried up to `from`.
+// −1 if still open.
 int carryInto(const std::int32_t* v, int at, int from) {
   constexpr std::int32_t B = kBase;
   std::int32_t low = 0, high = 3;
