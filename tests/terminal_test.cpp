@@ -1,11 +1,13 @@
 // The line editor without a terminal: key bytes through the decoder and the editing
-// rules, and where a line falls on a screen of a given width.
+// rules, the console's key records as bytes, and where a line falls on a screen of a given
+// width.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "terminal/history.h"
+#include "terminal/keyrecord.h"
 #include "terminal/keys.h"
 #include "terminal/layout.h"
 #include "terminal/line.h"
@@ -135,6 +137,30 @@ TEST(LineEditor, Keys) {
   type(e, "77\r");
   EXPECT_FALSE(e.kept);
   EXPECT_EQ(e.history.back(), "1004");
+
+  // The Windows console's key records, as the bytes a terminal sends for them.
+  using R = terminal::KeyRecord;
+  namespace vk = terminal::vk;
+  const struct {
+    std::vector<R> records;
+    std::string bytes;
+  } keys[] = {
+      {{{true, vk::left, 0, 0, 1}, {true, vk::right, 0, vk::leftCtrl, 1}, {true, vk::left, 0, vk::rightAlt, 1}},
+       "\x1b[D\x1b[1;5C\x1b[1;3D"},
+      {{{true, vk::home, 0, 0, 1}, {true, vk::end, 0, 0, 1}, {true, vk::del, 0, 0, 1}}, "\x1b[H\x1b[F\x1b[3~"},
+      {{{true, vk::escape, 0, 0, 1}, {true, vk::escape, 0x1B, 0, 1}}, "\x1b\x1b"},  // Esc, its character empty or not
+      {{{true, 0x51, u'@', vk::leftCtrl | vk::rightAlt, 1}, {true, 0x42, u'b', vk::leftAlt, 1}}, "@\x1b" "b"},  // AltGr, Alt
+      {{{true, 0x41, 0x01, vk::leftCtrl, 1}, {true, 0x5A, 0x1A, vk::leftCtrl, 1}}, "\x01"},  // Ctrl-Z: nothing
+      {{{true, 0x35, u'5', 0, 3}, {true, 0x36, u'6', 0, 0}, {false, 0x37, u'7', 0, 1}}, "5556"},  // repeats; a key up
+      {{{true, 0, 0xD83D, 0, 1}, {true, 0, 0xDE00, 0, 1}, {true, 0, u'\u4e2d', 0, 1}}, "\xf0\x9f\x98\x80\xe4\xb8\xad"},
+      {{{true, 0, 0xD83D, 0, 1}, {true, 0x41, u'a', 0, 1}, {true, 0, 0xDE00, 0, 1}}, "a"},  // lone halves dropped
+  };
+  for (const auto& row : keys) {
+    terminal::KeyTranslator t;
+    std::string bytes;
+    for (const R& r : row.records) terminal::translateKey(t, r, bytes);
+    EXPECT_EQ(bytes, row.bytes) << row.bytes;
+  }
 }
 
 // The history file: where it is, and what of it comes back (the file itself, its trimming

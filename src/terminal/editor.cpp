@@ -263,8 +263,9 @@ bool Lines::readMore(int waitMs) {
     if (expire(decoder_, k)) key(k);
     return true;
   }
+  if (w == tty::Wait::interrupted) return refresh(), true;  // a signal, or the window resized
   char buf[kReadSize];
-  const long n = w == tty::Wait::ready ? tty::readInput(buf, sizeof buf) : -1;
+  const long n = tty::readInput(buf, sizeof buf);
   if (n == 0) return false;
   if (n > 0) pending_.append(buf, static_cast<std::size_t>(n));
   else if (errno != EINTR) readFailed();

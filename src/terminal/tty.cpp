@@ -150,7 +150,7 @@ int rows() {
 Wait waitInput(int ms) {
   pollfd p{STDIN_FILENO, POLLIN, 0};
   const int n = poll(&p, 1, ms);
-  if (n > 0) return Wait::ready;
+  if (n > 0 || (n < 0 && errno != EINTR)) return Wait::ready;  // a failure: the read that follows says it
   return n == 0 ? Wait::timeout : Wait::interrupted;
 }
 

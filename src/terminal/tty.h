@@ -26,7 +26,9 @@ int columns();
 int rows();
 
 enum class Wait { ready, timeout, interrupted };
-// waitInput: waits up to `ms` milliseconds (−1: no limit) for standard input.
+// waitInput: waits up to `ms` milliseconds (−1: no limit) for standard input; interrupted
+// by a signal or a change of the window's size (a redraw, no failure); ready too when the
+// wait fails, for the read that follows to report it.
 Wait waitInput(int ms);
 // readInput: read(2) on standard input: bytes read, 0 at its end, −1 with errno set.
 long readInput(char* buf, std::size_t size);

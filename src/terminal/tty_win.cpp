@@ -4,6 +4,8 @@
 // terminal. The only file here that calls the Windows console.
 #include "terminal/tty.h"
 
+#include "terminal/keyrecord.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -29,78 +31,19 @@ UINT savedCodePage = 0;
 HANDLE wake = nullptr;  // set by the Ctrl handler, so that a wait returns at once
 std::atomic<bool> active{false}, resized{false}, interrupted{false};
 std::string pending;    // bytes translated from key records, not yet read
-wchar_t highHalf = 0;   // the first half of a UTF-16 surrogate pair
+KeyTranslator keys;     // a surrogate pair's first half, between records
 // Two slots for atEnd's bytes: one is written while the other, named by endSlot, stays
 // whole for the Ctrl handler's thread.
 char endBytes[2][kEndBytes];
 std::size_t endLength[2] = {0, 0};
 std::atomic<int> endSlot{0};
 
-void appendUtf8(std::string& s, char32_t c) {
-  if (c < 0x80) {
-    s.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    s.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    s.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    s.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// The final byte of the escape sequence a terminal sends for a cursor key; 0 for others.
-char cursorFinal(WORD key) {
-  switch (key) {
-    case VK_LEFT: return 'D';
-    case VK_RIGHT: return 'C';
-    case VK_UP: return 'A';
-    case VK_DOWN: return 'B';
-    case VK_HOME: return 'H';
-    case VK_END: return 'F';
-    default: return 0;
-  }
-}
-
-// The character of a key record as UTF-8, a surrogate pair joined; "" for none yet.
-std::string character(wchar_t c) {
-  std::string s;
-  if (c >= 0xD800 && c < 0xDC00) {
-    highHalf = c;
-  } else if (c >= 0xDC00 && c < 0xE000) {
-    if (highHalf != 0) appendUtf8(s, 0x10000 + ((char32_t{highHalf} - 0xD800) << 10) + (c - 0xDC00));
-    highHalf = 0;
-  } else {
-    appendUtf8(s, c);
-    highHalf = 0;
-  }
-  return s;
-}
-
-// The bytes a terminal would send for a key going down: Ctrl and Alt with the cursor keys
-// as xterm writes them, Alt with a character as Esc before it (Ctrl and Alt together are
-// AltGr, which types characters of its own).
+// The bytes a terminal would send for a key record, into `pending`.
 void translate(const KEY_EVENT_RECORD& k) {
-  if (!k.bKeyDown) return;
-  const DWORD mods = k.dwControlKeyState;
-  const bool ctrl = (mods & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
-  const bool alt = (mods & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
-  std::string seq;
-  if (const char final = cursorFinal(k.wVirtualKeyCode); final != 0) {
-    seq = ctrl ? "\x1b[1;5" : alt ? "\x1b[1;3" : "\x1b[";
-    seq.push_back(final);
-  } else if (k.wVirtualKeyCode == VK_DELETE) {
-    seq = "\x1b[3~";
-  } else if (k.uChar.UnicodeChar != 0) {
-    seq = character(k.uChar.UnicodeChar);
-    if (alt && !ctrl && !seq.empty()) seq.insert(seq.begin(), '\x1b');
-  }
-  for (WORD i = 0; i < std::max<WORD>(k.wRepeatCount, 1); ++i) pending += seq;
+  KeyRecord r;
+  r.down = k.bKeyDown != 0, r.key = k.wVirtualKeyCode, r.ch = static_cast<char16_t>(k.uChar.UnicodeChar);
+  r.mods = k.dwControlKeyState, r.repeat = k.wRepeatCount;
+  translateKey(keys, r, pending);
 }
 
 // Reads every record waiting, without blocking: keys into `pending`. True when the window
