@@ -28,6 +28,8 @@
 #include <vector>
 
 #include "support.h"
+
+using namespace std::string_literals;
 #include "terminal/history.h"
 
 namespace {
@@ -431,6 +433,7 @@ TEST(Process, HistoryFile) {
   for (int i = 0; i < 1500; ++i) garbled += std::to_string(i) + "+1\n\x1b[A\xff\n";
   for (int i = 501; i < 1500; ++i) garbledTrimmed += std::to_string(i) + "+1\n";
   const std::string readme = "# Notes\n\nSome text\x1b[1m, with blank lines.\n\n";
+  const std::string utf16 = "\xff\xfe" "1\0+\0" "2\0\n\0"s;
   const struct {
     std::string before;
     bool link;
@@ -442,6 +445,8 @@ TEST(Process, HistoryFile) {
       {many, true, "1999+1", "", many},
       {many, true, "1999+1", "7+7\r", many.substr(many.find("1001+1")) + "7+7\n"},
       {garbled, false, "1499+1", "7+7\r", garbledTrimmed + "7+7\n"},
+      {"1+2\r\n5*3\r\n", false, "5*3", "4+4\r", "1+2\r\n5*3\r\n4+4\n"},  // a Windows tool's line ends
+      {utf16, false, "\a", "4+4\r", utf16},  // UTF-16 text: no history, left as it is, and said
   };
   const std::string target = dir + "/target", link = dir + "/link";
   for (const auto& row : rows) {
@@ -460,6 +465,7 @@ TEST(Process, HistoryFile) {
     }
     EXPECT_EQ(t.end("\x04"), 0);
     EXPECT_EQ(testing_support::readFile(target), row.after) << row.before.substr(0, 20);
+    EXPECT_EQ(t.screen.find("holds UTF-16 text, not history") != std::string::npos, row.before == utf16);
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat(target.c_str(), &st), 0);

@@ -188,7 +188,8 @@ TEST(LineEditor, HistoryFile) {
       // blank lines, control bytes, broken UTF-8, repeats and over-long lines are dropped
       {"1+2\n \n\x1b[A\n\xff\xfe\n\xc3\n1+2\n\xc3\xa9\n" + std::string(4097, '1') + "\n\0\n"s, true,
        {"1+2", "\xc3\xa9"}},
-      {"a\x80" "b\n1\x7f\n1\r\n2\t3\n\xe2\x80\x8b\n4\xed\xa0\x80\n5\n", true, {"\xe2\x80\x8b", "5"}},
+      {"a\x80" "b\n1\x7f\n1\r\r\n2\t3\n\xe2\x80\x8b\n4\xed\xa0\x80\n5\n", true, {"\xe2\x80\x8b", "5"}},
+      {"1+2\r\n5*3\r\n", true, {"1+2", "5*3"}},  // a Windows tool's line ends
   };
   for (const auto& row : rows) {
     const auto lines = terminal::readHistory(row.text, row.whole);

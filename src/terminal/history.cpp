@@ -20,8 +20,9 @@ std::deque<std::string> readHistory(std::string_view text, bool whole) {
   std::size_t at = 0;
   if (!whole) at = text.find('\n') == std::string_view::npos ? text.size() : text.find('\n') + 1;
   for (std::size_t end = text.find('\n', at); end != std::string_view::npos; end = text.find('\n', at)) {
-    const std::string_view line = text.substr(at, end - at);
+    std::string_view line = text.substr(at, end - at);
     at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);  // a CR LF line end
     if (!keepable(line) || (!lines.empty() && lines.back() == line)) continue;
     if (lines.size() == kMaxHistory) lines.pop_front();
     lines.emplace_back(line);

@@ -24,8 +24,8 @@ std::string historyPath(const char* own, const char* stateHome, const char* home
 std::string windowsHistoryPath(const char* own, const char* localAppData);
 // readHistory: the lines to load from the file's last bytes (`whole`: its start too, else
 // the first, partial, line is skipped): the last kMaxHistory keepable lines that end in a
-// line break, a line that repeats the one before it kept once. A last line without its
-// break, a line with control bytes or with broken UTF-8 is not loaded.
+// line break (CR LF as well), a line that repeats the one before it kept once. A last line
+// without its break, a line with control bytes or with broken UTF-8 is not loaded.
 std::deque<std::string> readHistory(std::string_view text, bool whole);
 // writeHistory: the file's text for these lines.
 std::string writeHistory(const std::deque<std::string>& lines);

@@ -119,11 +119,23 @@ bool readTail(int fd, std::size_t size, std::size_t max, std::string& text, bool
   return true;
 }
 
-// Reads the file's last kHistoryTail bytes into `file` and `lines`; false when it cannot.
+// Whether the file just opened starts with a UTF-16 byte-order mark: text another tool
+// wrote (as PowerShell 5 does), which lines of UTF-8 must not be added to. Leaves the
+// offset at the start.
+bool wide(int fd) {
+  unsigned char mark[2] = {0, 0};
+  const bool read2 = ::read(fd, mark, 2) == 2;
+  lseek(fd, 0, SEEK_SET);
+  return read2 && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF));
+}
+
+// Reads the file's last kHistoryTail bytes into `file` and `lines`; false when it cannot
+// (errno EILSEQ: it is UTF-16 text).
 bool load(HistoryFile& file, std::deque<std::string>& lines) {
   struct stat st{};
   const int fd = openRegular(file.path, O_RDONLY, st);
   if (fd < 0) return false;
+  if (wide(fd)) return close(fd), errno = EILSEQ, false;
   std::string text;
   bool whole = false;
   const bool ok = readTail(fd, static_cast<std::size_t>(st.st_size), kHistoryTail, text, whole);
@@ -217,7 +229,12 @@ HistoryFile openHistory(const std::string& path, std::deque<std::string>& loaded
   HistoryFile file;
   if (path.empty()) return file;
   file.path = resolved(path);  // a link's target
-  if (!load(file, loaded) && errno != ENOENT) file.path.clear();
+  if (!load(file, loaded) && errno != ENOENT) {
+    if (errno == EILSEQ) {
+      tty::writeAll(2, "zantorix: " + file.path + " holds UTF-16 text, not history: it is left as it is\n");
+    }
+    file.path.clear();
+  }
   return file;
 }
 
