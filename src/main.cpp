@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/ops.h"
 #include "loop.h"
@@ -18,6 +19,17 @@
 #include "terminal/input.h"
 #if ZANTORIX_LINE_EDITOR
 #include "terminal/editor.h"
+#endif
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "terminal/utf16.h"
 #endif
 
 namespace {
@@ -144,6 +156,15 @@ bool switchedOff(const char* value) {
 
 int main(int argc, char** argv) {
   try {
+#ifdef _WIN32
+    // The arguments as the C runtime gives them are in the ANSI code page, which loses every
+    // character outside it; the command line itself is UTF-16, taken here as UTF-8.
+    std::vector<std::string> args = terminal::splitCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+    std::vector<char*> wide;
+    for (std::string& a : args) wide.push_back(a.data());
+    wide.push_back(nullptr);
+    argc = static_cast<int>(args.size()), argv = wide.data();
+#endif
     Request request = parse(argc, argv);
     if (request.what == Request::done) return request.status;
     // Unsynchronised output is buffered; the loop flushes before any read that would wait.

@@ -11,6 +11,7 @@
 #include "terminal/keys.h"
 #include "terminal/layout.h"
 #include "terminal/line.h"
+#include "terminal/utf16.h"
 
 using namespace std::string_literals;
 
@@ -161,6 +162,25 @@ TEST(LineEditor, Keys) {
     for (const R& r : row.records) terminal::translateKey(t, r, bytes);
     EXPECT_EQ(bytes, row.bytes) << row.bytes;
   }
+}
+
+// What Windows hands over as UTF-16: command lines split as its C runtime splits them, and
+// text both ways, pairs joined and broken sequences replaced.
+TEST(LineEditor, WindowsText) {
+  const struct {
+    std::u16string line;
+    std::vector<std::string> args;
+  } lines[] = {
+      {u"zantorix.exe -p 20 2*3\u4e2d", {"zantorix.exe", "-p", "20", "2*3\xe4\xb8\xad"}},
+      {u"\"C:\\Program Files\\z.exe\"  \t a\"b c\"d \"\"", {"C:\\Program Files\\z.exe", "ab cd", ""}},
+      {u"z a\\\\\"b\" c\\\"d e\\f \"x\"\"y\"", {"z", "a\\b", "c\"d", "e\\f", "x\"y"}},
+      {u"z \xd83d\xde00 \xd83d", {"z", "\xf0\x9f\x98\x80", "\xef\xbf\xbd"}},
+      {u"z.exe", {"z.exe"}},
+  };
+  for (const auto& row : lines) EXPECT_EQ(terminal::splitCommandLine(row.line), row.args) << row.args.back();
+  EXPECT_EQ(terminal::toUtf16("C:\\\xe4\xb8\xad\\\xf0\x9f\x98\x80"), u"C:\\\u4e2d\\\xd83d\xde00");
+  EXPECT_EQ(terminal::toUtf16("a\xff\xc3(\xed\xa0\x80"), u"a\xfffd\xfffd(\xfffd\xfffd\xfffd");
+  EXPECT_EQ(terminal::toUtf8(terminal::toUtf16("R*M \xc3\xa9")), "R*M \xc3\xa9");
 }
 
 // The history file: where it is, and what of it comes back (the file itself, its trimming

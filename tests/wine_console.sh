@@ -4,14 +4,21 @@
 # redraws only roughly, so what a line shows while edited is not checked). Each key waits
 # for what shows that the last one was read, never for a time; long work is long on any
 # processor, since the program runs on the plain kernel.
+# Records Windows sends that tmux cannot (a resize, Esc with an empty character) are
+# written into the console by tests/console_input.cpp, built here with MinGW. Also: tokens
+# outside the ANSI code page on the command line, and history files that Windows tools
+# write (CR LF line ends, UTF-16) under a path outside it.
 # Usage: tests/wine_console.sh PROGRAM.exe WORKDIR
 set -euo pipefail
 exe=$(realpath "$1") work=$(realpath -m "$2")
 mkdir -p "$work"
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all LC_ALL=C.UTF-8
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-history="$work/history"
-rm -f "$history"
+inject=$work/console_input.exe
+[ "$inject" -nt "$(dirname "$0")/console_input.cpp" ] ||
+  x86_64-w64-mingw32-g++-posix -municode -O1 -static -o "$inject" "$(dirname "$0")/console_input.cpp"
+rm -rf "$work/中"
+history="$work/中/history"
 socket=zantorix-wine-$$
 pane() { tmux -L "$socket" capture-pane -p -J -S -200 -t w; }
 keys() { tmux -L "$socket" send-keys -t w "$@"; }
@@ -34,7 +41,11 @@ start() {
   await 'Precision set to 20'
 }
 
+out=$(wine "$exe" -p 20 '2*3中' | tr -d '\r')
+[ "$out" = 6.0 ] || fail "'2*3中' on the command line gave '$out'"
+
 start
+wine "$inject" resize || fail "no resize written into the console"
 keys 11+22 && keys M-b && keys 5 Enter
 await '^ +533\.0$'
 # Wine hands Ctrl-C to the program's Ctrl handler, on a thread of its own, not as a key
@@ -60,5 +71,25 @@ for _ in $(seq "$ups"); do keys Up; done
 keys Enter
 await '^ +533\.0$'
 keys Q Enter && await '^ended 0$'
+
+# A history file with CR LF line ends is recalled and added to; Esc with an empty
+# character quits.
+printf '4*4\r\n' >"$history"
+start
+keys Up Enter && await '^ +16\.0$'
+keys 5*5 Enter && await '^ +25\.0$'
+wine "$inject" esc || fail "no Esc written into the console"
+await '\^\['
+keys Enter && await '^ended 0$'
+printf '4*4\r\n5*5\n' | cmp -s - "$history" || fail "the CR LF history holds: $(od -c "$history" | head -3)"
+
+# A UTF-16 file is no history: said, and left as it is.
+printf '\xff\xfe1\0+\0002\0\n\0' >"$history"
+cp "$history" "$work/utf16"
+start
+pane | grep -q 'holds UTF-16 text, not history' || fail "a UTF-16 history file was not said"
+keys 1+1 Enter && await '^ +2\.0$'
+keys Q Enter && await '^ended 0$'
+cmp -s "$history" "$work/utf16" || fail "a UTF-16 history file was written to"
 tmux -L "$socket" kill-server
-echo "wine console: editing, recall, Ctrl-C at the prompt and during work, and the history file across runs"
+echo "wine console: editing, a resize, recall, Ctrl-C at the prompt and during work, Esc, the command line in UTF-16, and history files (CR LF, UTF-16, a path outside the code page) across runs"

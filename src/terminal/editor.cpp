@@ -9,6 +9,7 @@
 #include "terminal/input.h"
 #include "terminal/layout.h"
 #include "terminal/tty.h"
+#include "terminal/utf16.h"
 
 namespace terminal {
 
@@ -34,6 +35,17 @@ bool previewGoOn(double) {
   keyWaiting = tty::waitInput(0) == tty::Wait::ready;
   return !keyWaiting && std::chrono::steady_clock::now() - previewStart < kPreviewFor;
 }
+
+#ifdef _WIN32
+// A variable of the environment as UTF-8, read as UTF-16 (the ANSI code page would lose
+// what lies outside it); "" when unset.
+std::string wideEnv(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  if (value == nullptr) return "";
+  const std::wstring w(value);
+  return toUtf8(std::u16string(w.begin(), w.end()));
+}
+#endif
 
 // The bytes that erase everything under the line shown by `v`, from where its cursor is.
 std::string erasing(const View& v) { return moveCursor(locate(v, v.cursor), locate(v, v.line.size())) + "\x1b[J"; }
@@ -317,7 +329,8 @@ Session::Session(std::string_view historyPrompt, std::string_view askPrompt, Pre
   // The history is read before raw mode, so that nothing it does is seen in raw mode.
   std::deque<std::string> loaded;
 #ifdef _WIN32
-  const std::string path = windowsHistoryPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("LOCALAPPDATA"));
+  const std::string own = wideEnv(L"ZANTORIX_HISTORY"), local = wideEnv(L"LOCALAPPDATA");
+  const std::string path = windowsHistoryPath(_wgetenv(L"ZANTORIX_HISTORY") != nullptr ? own.c_str() : nullptr, local.c_str());
 #else
   const std::string path = historyPath(std::getenv("ZANTORIX_HISTORY"), std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
 #endif

@@ -25,31 +25,50 @@
 
 #include "terminal/history.h"
 #include "terminal/tty.h"
+#include "terminal/utf16.h"
 
 namespace terminal {
 
 namespace {
 
-// The calls in which the systems differ. On Windows a file opens in binary mode (no line
-// ends rewritten), a device opens without waiting, there are no modes to keep or links to
+// The calls in which the systems differ. On Windows paths go to the wide calls as UTF-16
+// (a path outside the ANSI code page works too), a file opens in binary mode (no line ends
+// rewritten), a device opens without waiting, there are no modes to keep or links to
 // resolve, and a rename does not replace a file, a move does.
 #ifdef _WIN32
 constexpr int kOpenFlags = O_BINARY | O_NOINHERIT;
+std::wstring wide(const std::string& path) {
+  const std::u16string w = toUtf16(path);
+  return {w.begin(), w.end()};
+}
+std::filesystem::path fsPath(const std::string& path) { return wide(path); }
+int openPath(const std::string& path, int flags) { return _wopen(wide(path).c_str(), flags, _S_IREAD | _S_IWRITE); }
+bool statPath(const std::string& path, struct stat& st) {
+  const int fd = openPath(path, O_RDONLY | kOpenFlags);
+  const bool ok = fd >= 0 && fstat(fd, &st) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+void removePath(const std::string& path) { _wunlink(wide(path).c_str()); }
 void unblock(int) {}
 std::string resolved(const std::string& path) {
-  char full[_MAX_PATH];
-  return _fullpath(full, path.c_str(), sizeof full) != nullptr ? full : path;
+  wchar_t full[_MAX_PATH];
+  if (_wfullpath(full, wide(path).c_str(), _MAX_PATH) == nullptr) return path;
+  const std::wstring w(full);
+  return toUtf8(std::u16string(w.begin(), w.end()));
 }
 bool separator(char c) { return c == '/' || c == '\\'; }
-void makeFolder(const std::string& path) { _mkdir(path.c_str()); }
+void makeFolder(const std::string& path) { _wmkdir(wide(path).c_str()); }
 int makeTemporary(std::string& name) {
-  if (_mktemp_s(name.data(), name.size() + 1) != 0) return -1;
-  return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, _S_IREAD | _S_IWRITE);
+  std::wstring w = wide(name);
+  if (_wmktemp_s(w.data(), w.size() + 1) != 0) return -1;
+  name = toUtf8(std::u16string(w.begin(), w.end()));
+  return _wopen(w.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, _S_IREAD | _S_IWRITE);
 }
 bool keepMode(int, const struct stat&) { return true; }
 bool flush(int fd) { return _commit(fd) == 0; }
 bool replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 // The lock is one byte far past any history's end, so that it never stands in the way of
 // a run that writes without it.
@@ -64,6 +83,10 @@ bool truncateTo(int fd, long long size) { return _chsize_s(fd, size) == 0; }
 void pause() { Sleep(5); }
 #else
 constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC;
+std::filesystem::path fsPath(const std::string& path) { return path; }
+int openPath(const std::string& path, int flags) { return open(path.c_str(), flags, 0600); }
+bool statPath(const std::string& path, struct stat& st) { return stat(path.c_str(), &st) == 0; }
+void removePath(const std::string& path) { unlink(path.c_str()); }
 void unblock(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 std::string resolved(const std::string& path) {
   char full[PATH_MAX];
@@ -79,7 +102,7 @@ bool tryLock(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0; }
 // Whether fd is still the file at `path`: a trim by another run may have replaced it.
 bool sameFile(int fd, const std::string& path) {
   struct stat open{}, named{};
-  return fstat(fd, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+  return fstat(fd, &open) == 0 && statPath(path, named) && open.st_dev == named.st_dev &&
          open.st_ino == named.st_ino;
 }
 bool truncateTo(int fd, long long size) { return ftruncate(fd, static_cast<off_t>(size)) == 0; }
@@ -92,7 +115,7 @@ constexpr int kLockTries = 20;  // 5 ms apart: a run waits about 100 ms for anot
 // only when it is a regular file, in blocking mode again; −1 otherwise (errno ENOENT when
 // nothing is there). `st` gets its status.
 int openRegular(const std::string& path, int flags, struct stat& st) {
-  const int fd = open(path.c_str(), flags | kOpenFlags, 0600);
+  const int fd = openPath(path, flags | kOpenFlags);
   if (fd < 0) return -1;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
@@ -161,11 +184,11 @@ std::string trimPrefix(const std::string& path) { return path + ".trim."; }
 // lock is held, when no other trim is writing one.
 void removeLeftovers(const std::string& path) {
   namespace fs = std::filesystem;
-  const fs::path file(path);
-  const std::string prefix = file.filename().string() + ".trim.";
+  const fs::path file = fsPath(path);
+  const fs::path::string_type prefix = file.filename().native() + fs::path(".trim.").native();
   std::error_code e;
   for (fs::directory_iterator it(file.parent_path(), e), end; !e && it != end; it.increment(e)) {
-    const std::string name = it->path().filename().string();
+    const fs::path::string_type name = it->path().filename().native();
     if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) fs::remove(it->path(), e);
   }
 }
@@ -176,7 +199,7 @@ void removeLeftovers(const std::string& path) {
 bool trim(HistoryFile& file) {
   std::deque<std::string> lines;
   struct stat st{};
-  if (!load(file, lines) || stat(file.path.c_str(), &st) != 0) return false;
+  if (!load(file, lines) || !statPath(file.path, st)) return false;
   if (file.lines <= kTrimAbove) return true;  // another run has trimmed it
   removeLeftovers(file.path);
   std::string temp = trimPrefix(file.path) + "XXXXXX";
@@ -188,7 +211,7 @@ bool trim(HistoryFile& file) {
     file.lines = lines.size();
     return true;
   }
-  unlink(temp.c_str());
+  removePath(temp);
   return false;
 }
 

@@ -2,27 +2,11 @@
 
 #include <algorithm>
 
+#include "terminal/utf16.h"
+
 namespace terminal {
 
 namespace {
-
-void appendUtf8(std::string& s, char32_t c) {
-  if (c < 0x80) {
-    s.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    s.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    s.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    s.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    s.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 // The final byte of the escape sequence a terminal sends for a cursor key; 0 for others.
 char cursorFinal(std::uint16_t key) {
