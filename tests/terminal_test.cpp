@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "terminal/drawing.h"
 #include "terminal/history.h"
 #include "terminal/keyrecord.h"
 #include "terminal/keys.h"
@@ -256,4 +257,30 @@ TEST(LineEditor, Layout) {
   EXPECT_EQ(cursorRow, 0);
   EXPECT_EQ(terminal::redraw({"  >", tall, 20, 5, 3}, cursorRow), "\r\x1b[K8901234567890\x1b[J");
   EXPECT_EQ(cursorRow, 4);
+
+  // What the editor writes, read back as steps for a console that shows escapes as text;
+  // written in pieces, a sequence or character cut off waits for the rest.
+  const struct {
+    std::vector<std::string> pieces;
+    std::string steps;
+  } drawn[] = {
+      {{"\r  >\x1b[J11+522\r\r\n\r\x1b[2m= 533.0\x1b[0m\x1b[K\x1b[1A\r\x1b[8C"},
+       "'\r  >' J '11+522\r\r\n\r' dim '= 533.0' normal K up1 '\r' right8"},
+      {{"\x1b[H\x1b[2J  >ab\x1b[3B\x1b[m\a"}, "home clear '  >ab' down3 normal '\a'"},
+      {{"a\xe4", "\xb8\xad\x1b", "[", "12", "C\xf0\x9f", "\x98\x80"}, "'a' '\xe4\xb8\xad' right12 '\xf0\x9f\x98\x80'"},
+      {{"x\x1b[1;5Dy\x1b[3Kz\x1b" "7w"}, "'xyzw'"},  // sequences the editor never writes
+  };
+  for (const auto& row : drawn) {
+    std::string carry, got;
+    for (const std::string& piece : row.pieces) {
+      for (const terminal::DrawStep& d : terminal::drawSteps(piece, carry)) {
+        using K = terminal::DrawStep::Kind;
+        const char* names[] = {"", "up", "down", "right", "K", "J", "dim", "normal", "home", "clear"};
+        got += (got.empty() ? "" : " ") + (d.kind == K::text ? "'" + d.text + "'" : names[static_cast<int>(d.kind)]);
+        if (d.kind == K::up || d.kind == K::down || d.kind == K::right) got += std::to_string(d.n);
+      }
+    }
+    EXPECT_EQ(got, row.steps);
+    EXPECT_EQ(carry, "");
+  }
 }

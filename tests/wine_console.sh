@@ -20,7 +20,7 @@ inject=$work/console_input.exe
 rm -rf "$work/中"
 history="$work/中/history"
 socket=zantorix-wine-$$
-pane() { tmux -L "$socket" capture-pane -p -J -S -200 -t w; }
+pane() { tmux -L "$socket" capture-pane -p -J -S -200 -t w | sed 's/ *$//'; }  # blanks at a row's end aside
 keys() { tmux -L "$socket" send-keys -t w "$@"; }
 fail() { echo "wine console: $*"; pane | grep -v '^$' | tail -15; tmux -L "$socket" kill-server; exit 1; }
 # waits until the pane shows PATTERN (an extended regular expression) COUNT times.
@@ -31,6 +31,16 @@ await() {
     sleep 0.2
   done
   fail "no '$pattern' (x$count) within a minute"
+}
+# waits until the pane's last rows that hold anything are exactly ROW..., in order.
+rows() {
+  local want
+  want=$(printf '%s\n' "$@")
+  for _ in $(seq 300); do
+    [ "$(pane | grep -v '^$' | tail -$#)" = "$want" ] && return 0
+    sleep 0.2
+  done
+  fail "the last rows are not: $want"
 }
 start() {
   tmux -L "$socket" kill-server 2>/dev/null || true
@@ -46,8 +56,18 @@ out=$(wine "$exe" -p 20 '2*3中' | tr -d '\r')
 
 start
 wine "$inject" resize || fail "no resize written into the console"
-keys 11+22 && keys M-b && keys 5 Enter
+# The screen itself, drawn through the console's calls where it shows escapes as text (as
+# wine's does): the prompt row and the preview row as on Linux, and nothing else on them.
+keys 11+22 && keys M-b && keys 5
+rows '  >11+522' '= 533.0'
+keys Enter
 await '^ +533\.0$'
+keys C-r 11 && rows "(reverse-i-search)\`11': 11+522"
+keys C-g C-u && rows '  >'
+long="1+$(printf '2%.0s' $(seq 110))"
+keys "$long" C-a 9
+rows "  >9${long:0:96}" "${long:96}"
+keys C-e C-u && rows '  >'
 # Wine hands Ctrl-C to the program's Ctrl handler, on a thread of its own, not as a key
 # record: keys typed at once after it can be read before it, so each waits for its echo.
 keys 99 && await '>99$' && keys C-c && await '\^C' && keys 1+1 Enter

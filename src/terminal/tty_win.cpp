@@ -4,7 +4,9 @@
 // terminal. The only file here that calls the Windows console.
 #include "terminal/tty.h"
 
+#include "terminal/drawing.h"
 #include "terminal/keyrecord.h"
+#include "terminal/utf16.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -32,6 +34,9 @@ HANDLE wake = nullptr;  // set by the Ctrl handler, so that a wait returns at on
 std::atomic<bool> active{false}, resized{false}, interrupted{false};
 std::string pending;    // bytes translated from key records, not yet read
 KeyTranslator keys;     // a surrogate pair's first half, between records
+bool vt = true;         // the console interprets escape sequences; else they are drawn here
+std::string drawCarry;  // the end of a write cut off inside a sequence or a character
+WORD normalColours = 0; // the colours the console had at the start
 // Two slots for atEnd's bytes: one is written while the other, named by endSlot, stays
 // whole for the Ctrl handler's thread.
 char endBytes[2][kEndBytes];
@@ -68,8 +73,64 @@ bool drain() {
 void eraseRows() {
   const int slot = endSlot;
   const std::size_t n = endLength[slot];
+  if (active && n > 0) write({endBytes[slot], n});
+}
+
+// Whether the console interprets escape sequences: one that changes nothing on the screen
+// is written, and the cursor must not move. Where it did (the sequence shown as text, as on
+// consoles before Windows 10), the cursor goes back and the text is blanked.
+bool interprets() {
+  CONSOLE_SCREEN_BUFFER_INFO before{}, after{};
+  if (!GetConsoleScreenBufferInfo(out, &before)) return true;
   DWORD done = 0;
-  if (active && n > 0) WriteFile(out, endBytes[slot], static_cast<DWORD>(n), &done, nullptr);
+  WriteFile(out, "\x1b[0m", 4, &done, nullptr);
+  if (!GetConsoleScreenBufferInfo(out, &after)) return true;
+  const COORD a = before.dwCursorPosition, b = after.dwCursorPosition;
+  if (a.X == b.X && a.Y == b.Y) return true;
+  const DWORD cells = static_cast<DWORD>((b.Y - a.Y) * before.dwSize.X + b.X - a.X);
+  FillConsoleOutputCharacterW(out, L' ', cells, a, &done);
+  SetConsoleCursorPosition(out, a);
+  return false;
+}
+
+// Blanks `cells` cells from `from` in the normal colours.
+void blank(COORD from, DWORD cells) {
+  DWORD done = 0;
+  FillConsoleOutputCharacterW(out, L' ', cells, from, &done);
+  FillConsoleOutputAttribute(out, normalColours, cells, from, &done);
+}
+
+// One step of the editor's drawing through the console's own calls.
+void carryOut(const DrawStep& step) {
+  using K = DrawStep::Kind;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(out, &info)) return;
+  COORD at = info.dwCursorPosition;
+  const SHORT width = info.dwSize.X, height = info.dwSize.Y;
+  const auto n = static_cast<SHORT>(std::min(step.n, 9999));
+  switch (step.kind) {
+    case K::text: {
+      const std::u16string w = toUtf16(step.text);
+      DWORD done = 0;
+      WriteConsoleW(out, w.data(), static_cast<DWORD>(w.size()), &done, nullptr);
+      return;
+    }
+    case K::up: at.Y = static_cast<SHORT>(std::max(at.Y - n, 0)); break;
+    case K::down: at.Y = static_cast<SHORT>(std::min(at.Y + n, height - 1)); break;
+    case K::right: at.X = static_cast<SHORT>(std::min(at.X + n, width - 1)); break;
+    case K::eraseLine: return blank(at, static_cast<DWORD>(width - at.X));
+    case K::eraseBelow:  // row by row to the window's bottom
+      blank(at, static_cast<DWORD>(width - at.X));
+      for (SHORT row = static_cast<SHORT>(at.Y + 1); row <= info.srWindow.Bottom; ++row) blank({0, row}, static_cast<DWORD>(width));
+      return;
+    case K::dim: SetConsoleTextAttribute(out, static_cast<WORD>((normalColours & 0xF0) | FOREGROUND_INTENSITY)); return;
+    case K::normal: SetConsoleTextAttribute(out, normalColours); return;
+    case K::home: at = {info.srWindow.Left, info.srWindow.Top}; break;
+    case K::clear:
+      for (SHORT row = info.srWindow.Top; row <= info.srWindow.Bottom; ++row) blank({0, row}, static_cast<DWORD>(width));
+      return;
+  }
+  SetConsoleCursorPosition(out, at);
 }
 
 // Ctrl-C and Ctrl-Break are keys, as in raw mode elsewhere; closing the console, logging
@@ -114,6 +175,10 @@ bool enter() {
   }
   savedCodePage = GetConsoleOutputCP();
   SetConsoleOutputCP(CP_UTF8);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  normalColours = GetConsoleScreenBufferInfo(out, &info) ? info.wAttributes : static_cast<WORD>(7);
+  vt = interprets();
+  if (!vt) SetConsoleMode(out, savedOut | ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
   if (wake == nullptr) wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(onControl, TRUE);
   SetUnhandledExceptionFilter(onCrash);
@@ -190,8 +255,13 @@ bool writeAll(int fd, std::string_view s) {
   return true;
 }
 
-// Through the console handle itself, in UTF-8 (the code page enter set).
+// Through the console handle itself, in UTF-8 (the code page enter set); where the console
+// does not interpret escape sequences, as steps carried out through its own calls.
 bool write(std::string_view s) {
+  if (!vt && active) {
+    for (const DrawStep& step : drawSteps(s, drawCarry)) carryOut(step);
+    return true;
+  }
   while (!s.empty()) {
     DWORD done = 0;
     const DWORD n = static_cast<DWORD>(std::min<std::size_t>(s.size(), 1 << 20));
