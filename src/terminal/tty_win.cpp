@@ -161,12 +161,14 @@ bool wanted() {
 }
 
 // Input: key records one by one, no echo, Ctrl-C a key, window sizes reported. Output: the
-// console's virtual-terminal processing, which consoles before Windows 10 refuse: false
-// then, and the dialogue stays cooked.
+// console's virtual-terminal processing where it is there and works; else (consoles before
+// Windows 10 refuse it, wine's takes it and shows the sequences as text) the drawing is
+// carried out here through the console's calls.
 bool enter() {
   in = GetStdHandle(STD_INPUT_HANDLE), out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (!GetConsoleMode(in, &savedIn) || !GetConsoleMode(out, &savedOut)) return false;
-  if (!SetConsoleMode(out, savedOut | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return false;
+  const bool vtMode = SetConsoleMode(out, savedOut | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  if (!vtMode && !SetConsoleMode(out, savedOut | ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT)) return false;
   const DWORD raw = (savedIn | ENABLE_WINDOW_INPUT) &
                     ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT | ENABLE_MOUSE_INPUT);
   if (!SetConsoleMode(in, raw)) {
@@ -177,7 +179,7 @@ bool enter() {
   SetConsoleOutputCP(CP_UTF8);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   normalColours = GetConsoleScreenBufferInfo(out, &info) ? info.wAttributes : static_cast<WORD>(7);
-  vt = interprets();
+  vt = vtMode && interprets();
   if (!vt) SetConsoleMode(out, savedOut | ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
   if (wake == nullptr) wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(onControl, TRUE);
