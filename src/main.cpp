@@ -21,15 +21,7 @@
 #include "terminal/editor.h"
 #endif
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include "terminal/utf16.h"
+#include "terminal/tty.h"
 #endif
 
 namespace {
@@ -159,7 +151,7 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // The arguments as the C runtime gives them are in the ANSI code page, which loses every
     // character outside it; the command line itself is UTF-16, taken here as UTF-8.
-    std::vector<std::string> args = terminal::splitCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+    std::vector<std::string> args = terminal::tty::arguments();
     std::vector<char*> wide;
     for (std::string& a : args) wide.push_back(a.data());
     wide.push_back(nullptr);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace terminal::tty {
 
@@ -43,5 +44,10 @@ void suspend();
 // after a stop, since the last call.
 bool takeResized();
 bool takeResumed();
+#ifdef _WIN32
+// arguments: the program's command line, taken as UTF-16 and split as the C runtime splits
+// it, in UTF-8 (the C runtime's own arguments lose what lies outside the ANSI code page).
+std::vector<std::string> arguments();
+#endif
 
 }  // namespace terminal::tty

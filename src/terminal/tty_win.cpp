@@ -280,4 +280,6 @@ bool takeResized() { return resized.exchange(false); }
 
 bool takeResumed() { return false; }
 
+std::vector<std::string> arguments() { return splitCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW())); }
+
 }  // namespace terminal::tty
