@@ -317,13 +317,20 @@ const char* scanBare(long long len, LoopState& loop, LineState& line) {
   line = scan(loop, false);
   if (!loop.precisionSet) return "P (set precision) needs the dialogue";
   if (!loop.legendShown) return "? (legend) needs the dialogue";
+  // The token's first letter of these, or NUL (a NUL byte inside it ends nothing).
+  const auto first = [&](std::string_view letters) {
+    const char* begin = t;
+    const char* end = begin + std::min<long long>(len, numtext::kBufLen - 1);
+    const char* at = std::find_if(begin, end, [&](char c) { return c != '\0' && letters.find(c) != std::string_view::npos; });
+    return at == end ? '\0' : *at;
+  };
   if (loop.quit && len > 1) {
-    const char* at = std::strpbrk(t, "Qq\x1b");
-    return *at == 'Q' ? "holds Q, which would end the run here: give Q alone"
-           : *at == 'q' ? "holds q, which would end the run here: give Q alone"
-                        : "holds Esc, which would end the run here: give Q alone";
+    const char letter = first("Qq\x1b");
+    return letter == 'Q' ? "holds Q, which would end the run here: give Q alone"
+           : letter == 'q' ? "holds q, which would end the run here: give Q alone"
+                           : "holds Esc, which would end the run here: give Q alone";
   }
-  if (!loop.quit && line.op == ' ' && std::strpbrk(t, "sS") == nullptr) return "computes nothing: write an operation, as 5+0";
+  if (!loop.quit && line.op == ' ' && first("sS") == '\0') return "computes nothing: write an operation, as 5+0";
   return nullptr;
 }
 

@@ -56,6 +56,7 @@ TEST(Dialogue, BareResults) {
       {20, "1+2 + 3", "3.0\n", "zantorix: token 2 '+': an operator alone: write the operation as one token\n", 1},
       {20, "-", "", "zantorix: token 1 '-': an operator alone: write the operation as one token\n", 1},
       {20, "1+1 q 2+2", "2.0\n", "", 0},
+      {20, std::string("x\0S 1+1 x\0q", 11), "2.0\n", "zantorix: token 3 'x\\x00q': holds q, which would end the run here: give Q alone\n", 1},
       {20, "1+1 2+2\x1b", "2.0\n", "zantorix: token 2 '2+2\\e': holds Esc, which would end the run here: give Q alone\n", 1},
       {0, "7/2 3-5", "3.\n8.\n", "", 0},
       {20, "", "", "", 0},
