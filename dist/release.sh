@@ -22,8 +22,9 @@ tests=OFF
 [ "${1:-}" = --with-tests ] && tests=ON
 version=$(sed -n 's/^project(zantorix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=""
   top=$(git -c safe.directory="$PWD" rev-parse --show-toplevel 2>/dev/null || true)
-  [ "$top" = "$PWD" ] && SOURCE_DATE_EPOCH=$(git -c safe.directory="$PWD" log -1 --format=%ct 2>/dev/null || true)
+  if [ -n "$top" ] && [ "$top" = "$(pwd -P)" ]; then SOURCE_DATE_EPOCH=$(git -c safe.directory="$PWD" log -1 --format=%ct 2>/dev/null || true); fi
   if [ -z "$SOURCE_DATE_EPOCH" ]; then
     trap - ERR
     echo "release: no git history here to date the files by: set SOURCE_DATE_EPOCH (seconds since 1970," \
