@@ -418,8 +418,9 @@ std::string preview(std::string_view text, limbs::GoOn goOn) {
   if (from == std::string_view::npos || numtext::pending().size() > kEmitAt) return "";
   const std::string_view token = text.substr(from, to + 1 - from);
   if (token.size() >= numtext::kBufLen || token.find_first_of(" \t") != std::string_view::npos) return "";
-  const bool cursorKey = token.find("\x1b[") != std::string_view::npos || token.find("\x1bO") != std::string_view::npos;
-  if (token.find_first_of(kActing) != std::string_view::npos && !cursorKey) {
+  numtext::clearBuffer();
+  token.copy(numtext::t, token.size());
+  if (token.find_first_of(kActing) != std::string_view::npos && !holdsCursorKey(static_cast<long long>(token.size()))) {
     std::string said = acting(token);
     numtext::clearBuffer();
     return said;

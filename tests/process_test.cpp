@@ -483,18 +483,13 @@ TEST(Process, HistoryFile) {
 
 namespace {
 
-// In a child process with standard error going to `errors`: `work`, then the child's end.
-// The child's exit status (1 when `work` returned false).
+// A child process, its standard error appended to `errors`, that does `work` and ends (status
+// 1 when it returned false); finish() gives its status.
 template <typename Work>
-int inChild(const std::string& errors, Work work) {
+pid_t spawn(const std::string& errors, Work work) {
   const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600), 2);
-    _exit(work() ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  if (pid == 0) dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600), 2), _exit(work() ? 0 : 1);
+  return pid;
 }
 
 // Appends `count` lines "<tag>+<i>" to the history at `path` as one run would.
@@ -528,10 +523,7 @@ TEST(Process, HistoryUnderSeveralRuns) {
     close(go[1]);
     return read(go[0], &c, 1) == 0 && appendLines(file, tag, kEach);
   };
-  const pid_t other = fork();
-  if (other == 0) _exit(run('b') ? 0 : 1);
-  const pid_t one = fork();
-  if (one == 0) _exit(run('a') ? 0 : 1);
+  const pid_t one = spawn(errors, [&] { return run('a'); }), other = spawn(errors, [&] { return run('b'); });
   close(go[0]), close(go[1]);
   EXPECT_EQ(finish(one), 0);
   EXPECT_EQ(finish(other), 0);
@@ -546,24 +538,20 @@ TEST(Process, HistoryUnderSeveralRuns) {
   EXPECT_TRUE(next[0] == kEach || next[1] == kEach);  // what is kept of each ends with its last
   for (const int n : next) EXPECT_TRUE(n == -1 || n == kEach) << n;
   EXPECT_LE(lines, static_cast<int>(2 * terminal::kTrimAbove)) << "no trim";
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 1) << "a temporary is left";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2) << "a temporary is left";  // and errors
 
   // A file size limit that cuts the line short: nothing of it stays; the next line is whole.
   before = testing_support::readFile(file);
-  EXPECT_EQ(inChild(errors, [&] {
-              std::signal(SIGXFSZ, SIG_IGN);
-              const rlimit limit{before.size() + 3, before.size() + 3};
-              setrlimit(RLIMIT_FSIZE, &limit);
-              return appendLines(file, 'c', 1);
-            }), 1);
+  const rlimit limit{before.size() + 3, before.size() + 3};
+  EXPECT_EQ(finish(spawn(errors, [&] { return std::signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &limit), appendLines(file, 'c', 1); })), 1);
   EXPECT_EQ(testing_support::readFile(file), before);
-  EXPECT_EQ(inChild(errors, [&] { return appendLines(file, 'd', 1); }), 0);
+  EXPECT_EQ(finish(spawn(errors, [&] { return appendLines(file, 'd', 1); })), 0);
   EXPECT_EQ(testing_support::readFile(file), before + "d+0\n");
 
   // A read-only file: said once, and the run goes on without it.
   chmod(file.c_str(), 0400);
   if (access(file.c_str(), W_OK) != 0) {  // root may write it anyway
-    EXPECT_EQ(inChild(errors, [&] { return appendLines(file, 'e', 1) || appendLines(file, 'e', 1); }), 1);
+    EXPECT_EQ(finish(spawn(errors, [&] { return appendLines(file, 'e', 1) || appendLines(file, 'e', 1); })), 1);
   }
   chmod(file.c_str(), 0600);
   const std::string said = testing_support::readFile(errors);

@@ -41,9 +41,7 @@ bool previewGoOn(double) {
 // what lies outside it); "" when unset.
 std::string wideEnv(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
-  if (value == nullptr) return "";
-  const std::wstring w(value);
-  return toUtf8(std::u16string(w.begin(), w.end()));
+  return value != nullptr ? fromWide(value) : "";
 }
 #endif
 

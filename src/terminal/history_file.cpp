@@ -37,10 +37,7 @@ namespace {
 // resolve, and a rename does not replace a file, a move does.
 #ifdef _WIN32
 constexpr int kOpenFlags = O_BINARY | O_NOINHERIT;
-std::wstring wide(const std::string& path) {
-  const std::u16string w = toUtf16(path);
-  return {w.begin(), w.end()};
-}
+std::wstring wide(const std::string& path) { return toWide(path); }
 std::filesystem::path fsPath(const std::string& path) { return wide(path); }
 int openPath(const std::string& path, int flags) { return _wopen(wide(path).c_str(), flags, _S_IREAD | _S_IWRITE); }
 bool statPath(const std::string& path, struct stat& st) {
@@ -53,16 +50,14 @@ void removePath(const std::string& path) { _wunlink(wide(path).c_str()); }
 void unblock(int) {}
 std::string resolved(const std::string& path) {
   wchar_t full[_MAX_PATH];
-  if (_wfullpath(full, wide(path).c_str(), _MAX_PATH) == nullptr) return path;
-  const std::wstring w(full);
-  return toUtf8(std::u16string(w.begin(), w.end()));
+  return _wfullpath(full, wide(path).c_str(), _MAX_PATH) != nullptr ? fromWide(full) : path;
 }
 bool separator(char c) { return c == '/' || c == '\\'; }
 void makeFolder(const std::string& path) { _wmkdir(wide(path).c_str()); }
 int makeTemporary(std::string& name) {
   std::wstring w = wide(name);
   if (_wmktemp_s(w.data(), w.size() + 1) != 0) return -1;
-  name = toUtf8(std::u16string(w.begin(), w.end()));
+  name = fromWide(w);
   return _wopen(w.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, _S_IREAD | _S_IWRITE);
 }
 bool keepMode(int, const struct stat&) { return true; }
@@ -145,7 +140,7 @@ bool readTail(int fd, std::size_t size, std::size_t max, std::string& text, bool
 // Whether the file just opened starts with a UTF-16 byte-order mark: text another tool
 // wrote (as PowerShell 5 does), which lines of UTF-8 must not be added to. Leaves the
 // offset at the start.
-bool wide(int fd) {
+bool utf16Text(int fd) {
   unsigned char mark[2] = {0, 0};
   const bool read2 = ::read(fd, mark, 2) == 2;
   lseek(fd, 0, SEEK_SET);
@@ -158,7 +153,7 @@ bool load(HistoryFile& file, std::deque<std::string>& lines) {
   struct stat st{};
   const int fd = openRegular(file.path, O_RDONLY, st);
   if (fd < 0) return false;
-  if (wide(fd)) return close(fd), errno = EILSEQ, false;
+  if (utf16Text(fd)) return close(fd), errno = EILSEQ, false;
   std::string text;
   bool whole = false;
   const bool ok = readTail(fd, static_cast<std::size_t>(st.st_size), kHistoryTail, text, whole);

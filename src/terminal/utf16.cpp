@@ -68,6 +68,13 @@ std::u16string toUtf16(std::string_view s) {
   return out;
 }
 
+std::wstring toWide(std::string_view s) {
+  const std::u16string w = toUtf16(s);
+  return {w.begin(), w.end()};
+}
+
+std::string fromWide(std::wstring_view s) { return toUtf8(std::u16string(s.begin(), s.end())); }
+
 std::vector<std::string> splitCommandLine(std::u16string_view line) {
   std::vector<std::string> args;
   std::size_t i = 0;

@@ -14,6 +14,9 @@ void appendUtf8(std::string& s, char32_t c);
 std::string toUtf8(std::u16string_view s);
 // toUtf16: malformed UTF-8 bytes become U+FFFD each.
 std::u16string toUtf16(std::string_view s);
+// toWide / fromWide: the same for Windows' wide strings, whose units are UTF-16's.
+std::wstring toWide(std::string_view s);
+std::string fromWide(std::wstring_view s);
 // splitCommandLine: a Windows command line's arguments, as UTF-8, split by the C runtime's
 // rules: blanks separate, double quotes group, 2n backslashes before a quote are n and the
 // quote counts, 2n+1 are n and a plain quote, other backslashes are themselves, and two
