@@ -163,9 +163,9 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       for (const bool nines : {false, true}) {
         fill(a, len[0], nines), fill(b, len[1], nines);
         for (const limbs::Num* other : {&a, &b}) {
-          limbs::setThresholds(kernel, {5000, 5000});
+          limbs::setThresholds(kernel, {5000, 5000, 0});
           limbs::product(a, *other, r);
-          limbs::setThresholds(kernel, {2, 2});
+          limbs::setThresholds(kernel, {2, 2, 0});
           limbs::product(a, *other, s);
           EXPECT_EQ(limbs::compare(r, s), 0) << len[0] << " by " << other->len << " limbs, kernel " << k;
         }
@@ -203,17 +203,24 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     }
   }
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
-  // fixed-point products, with every kernel: lengths and fractions of precisions 9999, 9000,
-  // 7000, 5000 and 20, b longer than a, a transform that would fold onto the carry columns
-  // (520 limbs each, 8,056 digits kept), and operands past 1,844 limbs (whose column sums 64 bits do not hold),
-  // dense limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the sums
-  // below leave open.
+  // fixed-point products, with every kernel, with its own thresholds and with transforms
+  // wherever they fit: lengths and fractions of precisions 9999, 9000, 7000, 5000 and 20,
+  // b longer than a, a transform that would fold onto the carry columns (520 limbs each,
+  // 8,056 digits kept), operands on both sides of the thresholds (511/512, 1023/1024 and
+  // 1199/1200 limbs) and past 1,844 limbs (whose column sums 64 bits do not hold), dense
+  // limbs, limbs all 99999999, and b = 1, whose carry into the kept limbs the sums below
+  // leave open.
   const int pairs[][4] = {{1250, 1250, 5000, 10000}, {1250, 1, 5000, 10000}, {1250, 700, 5000, 10000},
                           {300, 1250, 2000, 10000},  {300, 1250, 4000, 16000}, {1126, 1126, 4500, 9001},
                           {2100, 2100, 8400, 16800}, {600, 313, 2500, 5001}, {875, 875, 3500, 7001},
-                          {3, 2, 10, 21}, {520, 520, 128, 8056}};
-  for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
-    limbs::useKernel(static_cast<limbs::Kernel>(k));
+                          {3, 2, 10, 21}, {520, 520, 128, 8056}, {511, 511, 2044, 4088}, {512, 512, 2048, 4096},
+                          {1023, 1023, 4092, 8184}, {1024, 1024, 4096, 8192}, {1199, 1199, 4796, 9592},
+                          {1200, 1200, 4800, 9600}};
+  for (int run = 0; run < 2 * (static_cast<int>(limbs::bestKernel()) + 1); ++run) {
+    const limbs::Kernel kernel = limbs::useKernel(static_cast<limbs::Kernel>(run / 2));
+    const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
+    if (run % 2 == 1) limbs::setThresholds(kernel, {kept.product, kept.square, 1});
+    const int k = static_cast<int>(kernel);
     for (const auto& row : pairs) {
       for (const bool nines : {false, true}) {
         static limbs::Num ab, bb;
@@ -225,9 +232,11 @@ TEST(Limbs, ProductsAtAnyThreshold) {
         limbs::mulFixed(a, b, r, row[2], row[3]), limbs::mulFixed(b, b, s, row[2], row[3]);
         limbs::mulFixedPair(a, b, ab, bb, row[2], row[3]);
         EXPECT_TRUE(limbs::compare(ab, r) == 0 && limbs::compare(bb, s) == 0)
-            << row[0] << " by " << row[1] << ", f " << row[2] << (nines ? ", nines" : "") << ", kernel " << k;
+            << row[0] << " by " << row[1] << ", f " << row[2] << (nines ? ", nines" : "") << ", kernel " << k
+            << (run % 2 == 1 ? ", transforms wherever they fit" : "");
       }
     }
+    limbs::setThresholds(kernel, kept);
   }
   limbs::useKernel(limbs::bestKernel());
 }

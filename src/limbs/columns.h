@@ -29,8 +29,9 @@ void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v);
 // sums −B <= v < 4·B; true when some r[i] is B or more and needs one more carry pass.
 bool carrySpan(Limb* r, const std::int32_t* v, int len);
 
-// The x86 kernels in order of width; NEON, on 64-bit ARM, after them.
-enum class Kernel { plain, sse2, avx2, avx512, neon };
+// The x86 kernels in order of width; NEON, on 64-bit ARM, after them. SSE4.1 takes SSE2's
+// column sums, and the four-lane transforms besides.
+enum class Kernel { plain, sse2, sse41, avx2, avx512, neon };
 // bestKernel: the widest kernel this CPU and its system run, found on first use.
 // useKernel: switches kernels (the tests and the benchmarks compare them); a kernel wider
 // than bestKernel(), or one this program does not hold, gives bestKernel(). Returns the

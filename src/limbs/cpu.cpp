@@ -40,19 +40,20 @@ Kernel processorKernel() {
   const unsigned maxLeaf = r[0];
   cpuid(1, 0, r);
   const bool osxsave = (r[2] >> 27) & 1, avx = (r[2] >> 28) & 1;
-  if (!osxsave || !avx || maxLeaf < 7) return Kernel::sse2;
+  const Kernel narrow = (r[2] >> 19) & 1 ? Kernel::sse41 : Kernel::sse2;
+  if (!osxsave || !avx || maxLeaf < 7) return narrow;
   const unsigned long long saved = xcr0();
-  if ((saved & 0x6) != 0x6) return Kernel::sse2;
+  if ((saved & 0x6) != 0x6) return narrow;
   cpuid(7, 0, r);
   const bool avx2 = (r[1] >> 5) & 1, avx512f = (r[1] >> 16) & 1, avx512dq = (r[1] >> 17) & 1;
   if (avx512f && avx512dq && (saved & 0xE6) == 0xE6) return Kernel::avx512;
-  return avx2 ? Kernel::avx2 : Kernel::sse2;
+  return avx2 ? Kernel::avx2 : narrow;
 }
 #else
 Kernel processorKernel() { return ZANTORIX_NEON ? Kernel::neon : Kernel::plain; }
 #endif
 
-// ZANTORIX_KERNEL: plain, sse2, avx2, avx512 or neon caps the kernel, so that a narrower one
+// ZANTORIX_KERNEL: plain, sse2, sse41, avx2, avx512 or neon caps the kernel, so that a narrower one
 // can be run and measured on a wider processor; anything else, or a kernel this program
 // does not hold, leaves it as it is.
 Kernel capped(Kernel widest) {
@@ -61,7 +62,8 @@ Kernel capped(Kernel widest) {
   constexpr struct {
     const char* name;
     Kernel kernel;
-  } kNames[] = {{"plain", Kernel::plain}, {"sse2", Kernel::sse2}, {"avx2", Kernel::avx2}, {"avx512", Kernel::avx512},
+  } kNames[] = {{"plain", Kernel::plain}, {"sse2", Kernel::sse2}, {"sse41", Kernel::sse41},
+                {"avx2", Kernel::avx2}, {"avx512", Kernel::avx512},
                 {"neon", Kernel::neon}};
   for (const auto& n : kNames) {
     if (std::strcmp(asked, n.name) == 0 && builtHere(n.kernel)) return n.kernel < widest ? n.kernel : widest;
@@ -73,7 +75,7 @@ Kernel capped(Kernel widest) {
 
 bool builtHere(Kernel k) {
   if (k == Kernel::neon) return ZANTORIX_NEON;
-  if (k == Kernel::avx2 || k == Kernel::avx512) return ZANTORIX_AVX_KERNELS;
+  if (k == Kernel::sse41 || k == Kernel::avx2 || k == Kernel::avx512) return ZANTORIX_AVX_KERNELS;
   return k == Kernel::plain || ZANTORIX_SSE2;
 }
 

@@ -11,7 +11,7 @@
 #define ZANTORIX_SSE2 0
 #endif
 
-// The AVX2 and AVX-512 kernels: files of their own, each compiled for its instruction set,
+// The SSE4.1, AVX2 and AVX-512 kernels: files of their own, each compiled for its instruction set,
 // which the build adds for x86-64 targets only.
 #if ZANTORIX_SSE2 && defined(ZANTORIX_X86_KERNELS)
 #define ZANTORIX_AVX_KERNELS 1
@@ -28,13 +28,14 @@
 
 namespace limbs::cpu {
 
-// builtHere: whether this program holds the kernel (plain everywhere; SSE2, AVX2 and
-// AVX-512 on x86-64; NEON on 64-bit ARM).
+// builtHere: whether this program holds the kernel (plain everywhere; SSE2, SSE4.1, AVX2
+// and AVX-512 on x86-64; NEON on 64-bit ARM).
 bool builtHere(Kernel k);
 
 // widestVector: the widest kernel the processor runs and the system saves the registers
-// of: avx512 (with its DQ extension), avx2, sse2 on x86-64; neon on 64-bit ARM; plain
-// elsewhere. The environment's ZANTORIX_KERNEL (plain, sse2, avx2, avx512, neon) caps it.
+// of: avx512 (with its DQ extension), avx2, sse41, sse2 on x86-64; neon on 64-bit ARM; plain
+// elsewhere. The environment's ZANTORIX_KERNEL (plain, sse2, sse41, avx2, avx512, neon)
+// caps it.
 Kernel widestVector();
 
 }  // namespace limbs::cpu

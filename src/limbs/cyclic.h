@@ -25,5 +25,11 @@ void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int fro
 // only where AVX-512 is.
 void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                       std::uint64_t* bb);
+// cyclicPairSse41 and cyclicPairNeon: the same on four lanes, each entry in two vectors; run
+// only where SSE4.1 is, and built only for 64-bit ARM.
+void cyclicPairSse41(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
+                     std::uint64_t* bb);
+void cyclicPairNeon(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
+                    std::uint64_t* bb);
 
 }  // namespace limbs

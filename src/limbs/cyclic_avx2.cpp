@@ -3,7 +3,7 @@
 // lane: a and b, each modulo the three primes below. So every butterfly of every stage is a
 // lane-wise vector operation, with no shuffles within a vector, and the transform of b serves
 // both products. A column sum below min(an, bn)·B^2 < 2^64 is far below the primes' product,
-// so the Chinese remainders give it exactly.
+// so the Chinese remainders give it exactly. The tables are cyclic_tables.cpp's.
 #include <immintrin.h>
 
 #include <cassert>
@@ -15,80 +15,15 @@ namespace limbs {
 // Named for the instruction set, as every function that holds its instructions is.
 namespace cyclicAvx2 {
 
-Lanes forwardW[kMaxCyclic], forwardQ[kMaxCyclic], backwardW[kMaxCyclic], backwardQ[kMaxCyclic];
-Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
-Lanes coef[kMaxCyclic + 8];
-
 namespace {
 
 using V = __m256i;
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
-
-// Primes below 2^30, so that values up to 4p fit a 32-bit lane; each has 2^k-th roots of
-// unity for k up to 21 (p − 1 = 119·2^23, 479·2^21, 7·2^26), and 3 generates each one's group.
-constexpr u32 kPrime[3] = {998244353u, 1004535809u, 469762049u};
-// Lanes 0–2 take the first operand modulo the three primes, lanes 3–5 the second; lanes 6
-// and 7 stay 0 (they carry the first prime, so that their arithmetic stays in range).
-constexpr int kLanePrime[8] = {0, 1, 2, 0, 1, 2, 0, 0};
-
-constexpr u32 powMod(u64 a, u64 e, u32 p) {
-  u64 r = 1;
-  for (a %= p; e != 0; e >>= 1, a = a * a % p) {
-    if ((e & 1) != 0) r = r * a % p;
-  }
-  return static_cast<u32>(r);
-}
-
-// floor(w·2^32 / p): the quotient that Shoup's product by w takes.
-constexpr u32 shoupQuotient(u64 w, u32 p) { return static_cast<u32>((w << 32) / p); }
-
-// Garner's constants: 1/p1 and 1/p2 modulo each lane's prime, with their Shoup quotients, and
-// a multiple of the lane's prime above every residue of the others.
-Lanes inv1, inv1Q, inv2, inv2Q, lift;
-// 2^32/n modulo each lane's prime and its Shoup quotient, for n = 2^k (index k).
-Lanes scale[13], scaleQ[13];
+using namespace cyclic;
 
 V load(const Lanes& l) { return _mm256_load_si256(reinterpret_cast<const V*>(l.v)); }
 void store(Lanes& l, V v) { _mm256_store_si256(reinterpret_cast<V*>(l.v), v); }
-
-void lanesOf(Lanes& l, u32 (*f)(u32 p)) {
-  for (int k = 0; k < 8; ++k) l.v[k] = f(kPrime[kLanePrime[k]]);
-}
-
-void buildTables() {
-  lanesOf(prime, [](u32 p) { return p; });
-  lanesOf(twicePrime, [](u32 p) { return 2 * p; });
-  lanesOf(negInverse, [](u32 p) {
-    u32 inv = 1;
-    for (int i = 0; i < 5; ++i) inv *= 2 - p * inv;  // Newton: p·inv = 1 mod 2^32
-    return 0u - inv;
-  });
-  for (int k = 0; k < 8; ++k) {
-    oddPrime.v[k] = prime.v[k | 1], oddNegInverse.v[k] = negInverse.v[k | 1];
-  }
-  for (int k = 0; k < 8; ++k) {
-    const u32 p = kPrime[kLanePrime[k]];
-    lift.v[k] = p < kPrime[0] ? 3 * p : 2 * p;
-    inv1.v[k] = powMod(kPrime[0], p - 2, p), inv2.v[k] = powMod(kPrime[1], p - 2, p);
-    inv1Q.v[k] = shoupQuotient(inv1.v[k], p), inv2Q.v[k] = shoupQuotient(inv2.v[k], p);
-    for (int e = 0; e < 13; ++e) {
-      scale[e].v[k] = static_cast<u32>(powMod(u64{1} << e, p - 2, p) * (u64{1} << 32) % p);
-      scaleQ[e].v[k] = shoupQuotient(scale[e].v[k], p);
-    }
-  }
-  for (int len = 1; len < kMaxCyclic; len *= 2) {
-    for (int k = 0; k < 8; ++k) {
-      const u32 p = kPrime[kLanePrime[k]];
-      const u32 w = powMod(3, (p - 1) / (2 * static_cast<u64>(len)), p), wi = powMod(w, p - 2, p);
-      u64 f = 1, b = 1;
-      for (int j = 0; j < len; ++j, f = f * w % p, b = b * wi % p) {
-        forwardW[len + j].v[k] = static_cast<u32>(f), forwardQ[len + j].v[k] = shoupQuotient(f, p);
-        backwardW[len + j].v[k] = static_cast<u32>(b), backwardQ[len + j].v[k] = shoupQuotient(b, p);
-      }
-    }
-  }
-}
 
 // The high halves of the lane-wise 64-bit products x·y.
 V mulHigh(V x, V y) {
@@ -125,50 +60,13 @@ struct Avx2 {
   static V sub(V x, V y) { return _mm256_sub_epi32(x, y); }
   static V reduce(V s, V m) { return cyclicAvx2::reduce(s, m); }
   static V mulTwiddle(V x, V w, V q, V p) { return cyclicAvx2::mulTwiddle(x, w, q, p); }
+  static V limbs(Limb x, Limb y) {
+    const V vx = _mm256_set1_epi32(static_cast<int>(x)), vy = _mm256_set1_epi32(static_cast<int>(y));
+    return _mm256_blend_epi32(_mm256_blend_epi32(vx, vy, 0x38), _mm256_setzero_si256(), 0xC0);
+  }
+  // a·b into lanes 0–2 and b·b into 3–5, from a in lanes 0–2 and b in 3–5.
+  static V pointwise(V v) { return mulMontgomery(v, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(3, 4, 5, 3, 4, 5, 6, 7))); }
 };
-
-// Coefficient i of the six transforms: a[i] in lanes 0–2 and b[i] in lanes 3–5, below B and
-// so below every prime; 0 past a limb vector's end and in lanes 6 and 7.
-V limbsAt(const Limb* a, int an, const Limb* b, int bn, int i) {
-  const V va = _mm256_set1_epi32(i < an ? static_cast<int>(a[i]) : 0);
-  const V vb = _mm256_set1_epi32(i < bn ? static_cast<int>(b[i]) : 0);
-  return _mm256_blend_epi32(_mm256_blend_epi32(va, vb, 0x38), _mm256_setzero_si256(), 0xC0);
-}
-
-// The forward transform's first stage into coef[0..n), read from the limbs: where the upper
-// half is all zeros (the limbs end below n/2 + j), its butterfly is u and u·w.
-void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
-  const V p = load(prime), p2 = load(twicePrime);
-  const int half = n / 2, top = an > bn ? an : bn;
-  for (int j = 0; j < half; ++j) {
-    const V u = limbsAt(a, an, b, bn, j), w = load(forwardW[half + j]), q = load(forwardQ[half + j]);
-    if (half + j < top) {
-      const V v = limbsAt(a, an, b, bn, half + j);
-      store(coef[j], reduce(_mm256_add_epi32(u, v), p2));
-      store(coef[half + j], mulTwiddle(_mm256_add_epi32(_mm256_sub_epi32(u, v), p2), w, q, p));
-    } else {
-      store(coef[j], u);
-      store(coef[half + j], mulTwiddle(u, w, q, p));
-    }
-  }
-}
-
-// The forward transform of coef[0..n): the result in bit-reversed order. The first stage
-// reads a and b themselves (firstStage); so the stages here start at n/4.
-void forward(int n) { cyclic::forwardStages<Avx2>(coef, n, n / 4, load(prime), load(twicePrime)); }
-
-// The backward transform of coef[0..n) from bit-reversed order: n times the inverse
-// transform, in [0, 4p).
-void backward(int n) { cyclic::backwardStages<Avx2>(coef, n, load(prime), load(twicePrime)); }
-
-// coef[i] := a·b in lanes 0–2 and b·b in lanes 3–5, from a in lanes 0–2 and b in 3–5.
-void pointwise(int n) {
-  const V fromB = _mm256_setr_epi32(3, 4, 5, 3, 4, 5, 6, 7);
-  for (int i = 0; i < n; ++i) {
-    const V v = load(coef[i]);
-    store(coef[i], mulMontgomery(v, _mm256_permutevar8x32_epi32(v, fromB)));
-  }
-}
 
 // t[l] := lane l of c[0..8), for the lanes 0–5: an 8-by-8 transposition, two lanes short.
 void transpose(const Lanes* c, V* t) {
@@ -221,15 +119,9 @@ void garner(const V* x, int first, int logN, std::uint64_t* out) {
 
 }  // namespace
 
-void prepare() {
-  static const bool ready = (buildTables(), true);
-  (void)ready;
-}
-
 // Eight columns at a time, transposed so that each vector holds one prime.
-void remainders(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
-  int logN = 0;
-  while ((1 << logN) < n) ++logN;
+void remaindersAvx2(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+  const int logN = log2Of(n);
   for (int i = from; i < to; i += 8) {
     V t[6];
     transpose(coef + i, t);
@@ -244,12 +136,9 @@ void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int fro
                     std::uint64_t* bb) {
   using namespace cyclicAvx2;
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
-  prepare();
-  firstStage(a, an, b, bn, n);
-  forward(n);
-  pointwise(n);
-  backward(n);
-  remainders(n, from, to, ab, bb);
+  cyclic::prepare();
+  cyclic::pairSums<Avx2>(cyclic::coef, a, an, b, bn, n);
+  remaindersAvx2(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

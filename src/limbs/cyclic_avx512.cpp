@@ -3,7 +3,8 @@
 // lower and upper eight lanes. The first forward stage pairs exactly those two, and the
 // last backward one, so they are the only stages that work across the halves; every other
 // stage runs the same butterflies on both halves at once, their twiddles alike. The tables
-// and the remainders are the AVX2 file's.
+// and the remainders are the AVX2 file's; the
+// tables are shared by every tier.
 #include <immintrin.h>
 
 #include <cassert>
@@ -18,7 +19,7 @@ namespace {
 
 using V = __m512i;
 using H = __m256i;
-using cyclicAvx2::Lanes;
+using cyclic::Lanes;
 
 // Coefficients i and i + n/2 of the six transforms, for i below n/2.
 struct alignas(64) Pair {
@@ -55,8 +56,8 @@ V reduce(V s, V m) { return _mm512_min_epu32(s, _mm512_sub_epi32(s, m)); }
 
 // Montgomery's product x·y·2^−32 mod p in [0, 2p), for x, y below 2p.
 V mulMontgomery(V x, V y) {
-  const V p = both(cyclicAvx2::prime), op = both(cyclicAvx2::oddPrime);
-  const V ni = both(cyclicAvx2::negInverse), oni = both(cyclicAvx2::oddNegInverse);
+  const V p = both(cyclic::prime), op = both(cyclic::oddPrime);
+  const V ni = both(cyclic::negInverse), oni = both(cyclic::oddNegInverse);
   const V te = _mm512_mul_epu32(x, y), to = _mm512_mul_epu32(_mm512_srli_epi64(x, 32), _mm512_srli_epi64(y, 32));
   const V re = _mm512_add_epi64(te, _mm512_mul_epu32(_mm512_mul_epu32(te, ni), p));
   const V ro = _mm512_add_epi64(to, _mm512_mul_epu32(_mm512_mul_epu32(to, oni), op));
@@ -88,20 +89,20 @@ V limbsAt(const Limb* a, int an, const Limb* b, int bn, int i) {
 // The first forward stage, read from the limbs: pair j := (u + v, (u − v)·w) for u and v
 // the coefficients j and j + n/2, both halves through one product (by 1 in the lower half).
 void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
-  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
+  const V p = both(cyclic::prime), p2 = both(cyclic::twicePrime);
   const int half = n / 2;
   for (int j = 0; j < half; ++j) {
     const V u = limbsAt(a, an, b, bn, j), v = limbsAt(a, an, b, bn, half + j);
     const V s = _mm512_add_epi32(u, _mm512_mask_sub_epi32(v, 0xFF00, p2, v));
     store(coef[j],
-          mulTwiddle(s, halves(one, cyclicAvx2::forwardW[half + j]), halves(oneQ, cyclicAvx2::forwardQ[half + j]), p));
+          mulTwiddle(s, halves(one, cyclic::forwardW[half + j]), halves(oneQ, cyclic::forwardQ[half + j]), p));
   }
 }
 
 // The forward transform after its first stage, over the n/2 pairs: bit-reversed order
 // within each half.
 void forward(int n) {
-  cyclic::forwardStages<Avx512>(coef, n / 2, n / 4, both(cyclicAvx2::prime), both(cyclicAvx2::twicePrime));
+  cyclic::forwardStages<Avx512>(coef, n / 2, n / 4, both(cyclic::prime), both(cyclic::twicePrime));
 }
 
 // The pair's pointwise products: a·b into lanes 0–2, b·b into 3–5 of each half.
@@ -116,16 +117,16 @@ void pointwise(int n) {
 // The backward transform: every stage but the last within the halves, then the last into
 // the AVX2 file's coefficients, one per entry, as its remainders read them ([0, 4p)).
 void backward(int n) {
-  const V p = both(cyclicAvx2::prime), p2 = both(cyclicAvx2::twicePrime);
+  const V p = both(cyclic::prime), p2 = both(cyclic::twicePrime);
   const int pairs = n / 2;
   cyclic::backwardStages<Avx512>(coef, pairs, p, p2);
   const H h2 = _mm512_castsi512_si256(p2);
   for (int j = 0; j < pairs; ++j) {
-    const V t = mulTwiddle(load(coef[j]), halves(one, cyclicAvx2::backwardW[pairs + j]),
-                           halves(oneQ, cyclicAvx2::backwardQ[pairs + j]), p);
+    const V t = mulTwiddle(load(coef[j]), halves(one, cyclic::backwardW[pairs + j]),
+                           halves(oneQ, cyclic::backwardQ[pairs + j]), p);
     const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
-    _mm256_store_si256(reinterpret_cast<H*>(cyclicAvx2::coef[j].v), _mm256_add_epi32(u, v));
-    _mm256_store_si256(reinterpret_cast<H*>(cyclicAvx2::coef[pairs + j].v),
+    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[j].v), _mm256_add_epi32(u, v));
+    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[pairs + j].v),
                        _mm256_add_epi32(_mm256_sub_epi32(u, v), h2));
   }
 }
@@ -140,9 +141,9 @@ void sums(const Limb* a, int an, const Limb* b, int bn, int n) {
 
 void prepare() {
   static const bool ready = [] {
-    cyclicAvx2::prepare();
+    cyclic::prepare();
     for (int k = 0; k < 8; ++k) {
-      const std::uint64_t p = cyclicAvx2::prime.v[k];
+      const std::uint64_t p = cyclic::prime.v[k];
       one.v[k] = 1, oneQ.v[k] = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / p);
     }
     return true;
@@ -159,7 +160,7 @@ void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int f
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   cyclicAvx512::prepare();
   cyclicAvx512::sums(a, an, b, bn, n);
-  cyclicAvx2::remainders(n, from, to, ab, bb);
+  cyclicAvx2::remaindersAvx2(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

@@ -1,9 +1,10 @@
 // The transforms' butterfly stages, written once over a vector type S: S::V holds a vector
 // of coefficients of the six transforms, stored in an S::Entry; S::add and S::sub work on
-// 32-bit lanes, S::reduce and S::mulTwiddle as in the AVX2 file, and S::table(entry) loads
-// a table entry (a twiddle or its Shoup quotient) into a V. Included by the AVX2 and
-// AVX-512 files, each compiled for its instruction set; every routine is a template on S,
-// so no code that another file links is compiled for a wider instruction set.
+// 32-bit lanes; S::reduce(s, m) is s − m where s >= m, for s below 2m; S::mulTwiddle(x, w,
+// q, p) is Shoup's x·w mod p in [0, 2p) for any x below 2^32, q = floor(w·2^32 / p); and
+// S::table(entry) loads a table entry (a twiddle or its Shoup quotient) into a V. Included
+// by the files of each instruction set, each compiled for its own; every routine is a
+// template on S, so no code that another file links is compiled for a wider instruction set.
 #pragma once
 
 #include "limbs/cyclic_lanes.h"
@@ -26,8 +27,8 @@ void forwardStage(typename S::Entry* c, int len, int from, int to, typename S::V
     for (int j = 1; j < len; ++j) {
       const auto x = S::load(c[s + j]), y = S::load(c[s + j + len]);
       S::store(c[s + j], S::reduce(S::add(x, y), p2));
-      S::store(c[s + j + len], S::mulTwiddle(S::add(S::sub(x, y), p2), S::table(cyclicAvx2::forwardW[len + j]),
-                                             S::table(cyclicAvx2::forwardQ[len + j]), p));
+      S::store(c[s + j + len], S::mulTwiddle(S::add(S::sub(x, y), p2), S::table(forwardW[len + j]),
+                                             S::table(forwardQ[len + j]), p));
     }
   }
 }
@@ -41,8 +42,8 @@ void backwardStage(typename S::Entry* c, int len, int from, int to, typename S::
     for (int j = 0; j < len; ++j) {
       const auto u = S::reduce(S::load(c[s + j]), p2);
       const auto v = j == 0 ? S::reduce(S::load(c[s + len]), p2)
-                            : S::mulTwiddle(S::load(c[s + j + len]), S::table(cyclicAvx2::backwardW[len + j]),
-                                            S::table(cyclicAvx2::backwardQ[len + j]), p);
+                            : S::mulTwiddle(S::load(c[s + j + len]), S::table(backwardW[len + j]),
+                                            S::table(backwardQ[len + j]), p);
       S::store(c[s + j], S::add(u, v));
       S::store(c[s + j + len], S::add(S::sub(u, v), p2));
     }
@@ -69,6 +70,74 @@ void backwardStages(typename S::Entry* c, int count, typename S::V p, typename S
     for (int l = 1; 2 * l <= block; l *= 2) backwardStage<S>(c, l, b, b + block, p, p2);
   }
   for (int len = block; len < count; len *= 2) backwardStage<S>(c, len, 0, count, p, p2);
+}
+
+// The forward transform's first stage into c[0..n), one entry per coefficient, read from the
+// limbs (S::limbs(x, y): x in lanes 0–2, y in 3–5, 0 elsewhere): where the upper half is all
+// zeros (the limbs end below n/2 + j), its butterfly is u and u·w.
+template <class S>
+void firstStage(typename S::Entry* c, const Limb* a, int an, const Limb* b, int bn, int n) {
+  const auto p = S::table(prime), p2 = S::table(twicePrime);
+  const int half = n / 2, top = an > bn ? an : bn;
+  const auto at = [&](int i) { return S::limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
+  for (int j = 0; j < half; ++j) {
+    const auto u = at(j), w = S::table(forwardW[half + j]), q = S::table(forwardQ[half + j]);
+    if (half + j < top) {
+      const auto v = at(half + j);
+      S::store(c[j], S::reduce(S::add(u, v), p2));
+      S::store(c[half + j], S::mulTwiddle(S::add(S::sub(u, v), p2), w, q, p));
+    } else {
+      S::store(c[j], u);
+      S::store(c[half + j], S::mulTwiddle(u, w, q, p));
+    }
+  }
+}
+
+// c[0..n) := n·2^−32 times the cyclic sums a·b (lanes 0–2) and b·b (3–5) modulo each prime,
+// in [0, 4p), one entry per coefficient: both forward transforms in one (bit-reversed
+// order), the pointwise products (S::pointwise: a·b and b·b from a and b, Montgomery's),
+// both backward transforms in one.
+template <class S>
+void pairSums(typename S::Entry* c, const Limb* a, int an, const Limb* b, int bn, int n) {
+  const auto p = S::table(prime), p2 = S::table(twicePrime);
+  firstStage<S>(c, a, an, b, bn, n);
+  forwardStages<S>(c, n, n / 4, p, p2);
+  for (int i = 0; i < n; ++i) S::store(c[i], S::pointwise(S::load(c[i])));
+  backwardStages<S>(c, n, p, p2);
+}
+
+// Garner's sums for four columns on four lanes (S::H, with S::hSet, hAdd, hSub, hReduce,
+// hMulTwiddle on it and S::wide(t1, t2, t3, out): out[i] := t1 + p1·t2 + p1·p2·t3 mod 2^64):
+// x[k] holds the four columns' residues modulo prime k, times n/2^32, taken from lanes
+// first + k; each is scaled back, then mixed into t1 + p1·(t2 + p2·t3).
+template <class S>
+void garnerFour(const typename S::H* x, int first, int logN, std::uint64_t* out) {
+  const auto lane = [first](const Lanes& l, int k) { return S::hSet(l.v[first + k]); };
+  typename S::H r[3];
+  for (int k = 0; k < 3; ++k) {
+    const auto p = S::hSet(kPrime[k]);
+    r[k] = S::hReduce(S::hMulTwiddle(x[k], lane(scale[logN], k), lane(scaleQ[logN], k), p), p);
+    if (k == 0) continue;
+    const auto d = S::hSub(S::hAdd(r[k], lane(lift, k)), r[0]);  // r − t1, then / p1
+    r[k] = S::hReduce(S::hMulTwiddle(d, lane(inv1, k), lane(inv1Q, k), p), p);
+  }
+  const auto p3 = S::hSet(kPrime[2]);
+  const auto d = S::hSub(S::hAdd(r[2], lane(lift, 2)), r[1]);  // (· − t2) / p2
+  r[2] = S::hReduce(S::hMulTwiddle(d, lane(inv2, 2), lane(inv2Q, 2), p3), p3);
+  S::wide(r[0], r[1], r[2], out);
+}
+
+// remaindersAvx2's sums four columns at a time (to rounded up to four more), for the
+// four-lane tiers: S::transpose(c, t) sets t[l] to lane l of the entries c[0..4).
+template <class S>
+void remaindersFour(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+  const int logN = log2Of(n);
+  for (int i = from; i < to; i += 4) {
+    typename S::H t[8];
+    S::transpose(coef + i, t);
+    garnerFour<S>(t, 0, logN, ab + i);
+    garnerFour<S>(t + 3, 3, logN, bb + i);
+  }
 }
 
 }  // namespace limbs::cyclic

@@ -28,13 +28,15 @@ constexpr int kColumnMax = 1844;
 // limbs, and 2^5·10^8 < 2^32 (squares double theirs: 2^4·10^8 < 2^31).
 constexpr int kMaxDepth = 5;
 
-// The thresholds by kernel (plain, SSE2, AVX2, AVX-512, NEON): measured for the first three
-// (bench/README.md); AVX-512's from an earlier measurement, NEON's as SSE2's, its width.
-constexpr std::array<Thresholds, 5> kMeasured{{{200, 320}, {128, 128}, {200, 320}, {440, 720}, {128, 128}}};
-std::array<Thresholds, 5> thresholds = kMeasured;
+// The thresholds by kernel (plain, SSE2, SSE4.1, AVX2, AVX-512, NEON): measured for plain,
+// SSE2 and AVX2 (bench/README.md); SSE4.1's are SSE2's, whose column sums it takes;
+// AVX-512's from an earlier measurement, NEON's as SSE2's, its width.
+constexpr std::array<Thresholds, 6> kMeasured{
+    {{200, 320, 0}, {128, 128, 0}, {128, 128, 1200}, {200, 320, 1024}, {440, 720, 512}, {128, 128, 0}}};
+std::array<Thresholds, 6> thresholds = kMeasured;
 
 // Those of the kernel in use, for the products now under way.
-Thresholds current{200, 320};
+Thresholds current{200, 320, 0};
 
 // Scratch of the column recursion: per Karatsuba level of n limbs (halves of m), the sums of
 // halves (2m limbs) and their product's columns (2m + kColumnSlack); an unbalanced product
@@ -247,7 +249,7 @@ void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws
 Thresholds thresholdsFor(Kernel k) { return thresholds[static_cast<std::size_t>(k)]; }
 
 void setThresholds(Kernel k, Thresholds t) {
-  assert(t.product >= 2 && t.square >= 2);
+  assert(t.product >= 2 && t.square >= 2 && t.cyclic >= 0);
   thresholds[static_cast<std::size_t>(k)] = t;
 }
 
@@ -285,31 +287,44 @@ void mulFixed(const Num& a, const Num& b, Num& out, int f, int keep) {
 
 namespace {
 
+// The transform pair of a kernel and the transform lengths where it pays off against
+// Karatsuba's column sums (bench/README.md), for operands from the kernel's `cyclic`
+// threshold on: from `shortest` coefficients for operands of at least n/2, and from `third`
+// on for operands of n/3 (0: never). AVX2's and SSE4.1's from 2,048; AVX-512's, two
+// coefficients to a vector, from 1,024 and a third from 2,048; NEON's as SSE4.1's.
+struct Tier {
+  void (*pair)(const Limb*, int, const Limb*, int, int, int, int, Sum*, Sum*);
+  int shortest, third;
+};
+Tier tierOf(Kernel k) {
+#if ZANTORIX_AVX_KERNELS
+  if (k == Kernel::avx512) return {cyclicPairAvx512, 1024, 2048};
+  if (k == Kernel::avx2) return {cyclicPairAvx2, 2048, 0};
+  if (k == Kernel::sse41) return {cyclicPairSse41, 2048, 0};
+#endif
+#if ZANTORIX_NEON
+  if (k == Kernel::neon) return {cyclicPairNeon, 2048, 0};
+#endif
+  (void)k;
+  return {nullptr, 0, 0};
+}
+
 // The cyclic transforms' length for the pair's products a·b and b·b: the shortest power of
 // two that holds both operands and the kept columns of both products, and folds only columns
 // that the carry into the lowest kept limb does not read; 0 where no such length pays off
 // against Karatsuba (shorter operands, or the longest transform too short), where a folded
-// column sum could pass 64 bits, or where the transforms are not here.
-int cyclicLength(int an, int bn, int keepLimbs, int dropLimbs) {
-#if ZANTORIX_AVX_KERNELS
-  // Where the transforms pay off against Karatsuba's column sums (bench/README.md): AVX2's
-  // from 2,048 coefficients, for operands of at least half that; AVX-512's, with two
-  // coefficients to a vector, from 1,024 for operands of half the length, a third from 2,048.
-  // A column of a·b sums at most min(an, bn) limb products, one of b·b at most bn: 64 bits
-  // hold kColumnMax of them.
-  const Kernel k = kernelInUse();
-  if ((k != Kernel::avx2 && k != Kernel::avx512) || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
+// column sum could pass 64 bits, or where the kernel has no transforms. A column of a·b sums
+// at most min(an, bn) limb products, one of b·b at most bn: 64 bits hold kColumnMax of them.
+int cyclicLength(const Tier& tier, int an, int bn, int keepLimbs, int dropLimbs) {
   const int longer = std::max(an, bn), sums = longer + bn;  // a·b's and b·b's columns, the more
+  const int from = thresholds[static_cast<std::size_t>(kernelInUse())].cyclic;
+  if (tier.pair == nullptr || from == 0 || longer < from || std::min(an, bn) == 0 || bn > kColumnMax) return 0;
   const int len = std::min(sums, keepLimbs), lowest = std::max(0, dropLimbs - kCarryBelow);
   const auto fits = [&](int n) { return n >= len && n >= longer && sums - n <= lowest; };
-  int n = k == Kernel::avx512 ? 1024 : 2048;
+  int n = tier.shortest;
   while (n < kMaxCyclic && !fits(n)) n *= 2;
-  const bool pays = (k == Kernel::avx512 && n >= 2048 ? 3 : 2) * longer >= n;
+  const bool pays = (tier.third != 0 && n >= tier.third ? 3 : 2) * longer >= n;
   return fits(n) && pays ? n : 0;
-#else
-  (void)an, (void)bn, (void)keepLimbs, (void)dropLimbs;
-  return 0;
-#endif
 }
 
 // out := floor(s / 10^f) mod 10^keep for the column sums s of a product, whole from
@@ -332,7 +347,8 @@ bool fixedFromColumns(Sum* s, int len, int f, int keep, Num& out) {
 // the carry into its kept limbs reaches the folded columns (a run of nines, rarely).
 void mulFixedPair(const Num& a, const Num& b, Num& ab, Num& bb, int f, int keep) {
   const int keepLimbs = digitLimbs(f + keep), dropLimbs = f / kLimbDigits;
-  const int n = cyclicLength(a.len, b.len, keepLimbs, dropLimbs);
+  const Tier tier = tierOf(kernelInUse());
+  const int n = cyclicLength(tier, a.len, b.len, keepLimbs, dropLimbs);
   if (n == 0) {
     mulFixed(a, b, ab, f, keep);
     mulFixed(b, b, bb, f, keep);
@@ -341,8 +357,7 @@ void mulFixedPair(const Num& a, const Num& b, Num& ab, Num& bb, int f, int keep)
   static Sum second[kMaxLimbs + kColumnSlack];
   const int abLen = std::min(a.len + b.len, keepLimbs), bbLen = std::min(2 * b.len, keepLimbs);
   const int lowest = std::max(0, dropLimbs - kCarryBelow);
-  (kernelInUse() == Kernel::avx512 ? cyclicPairAvx512 : cyclicPairAvx2)(a.d, a.len, b.d, b.len, n, lowest,
-                                                                          std::max(abLen, bbLen), columns, second);
+  tier.pair(a.d, a.len, b.d, b.len, n, lowest, std::max(abLen, bbLen), columns, second);
   if (!fixedFromColumns(columns, abLen, f, keep, ab)) mulFixed(a, b, ab, f, keep);
   if (!fixedFromColumns(second, bbLen, f, keep, bb)) mulFixed(b, b, bb, f, keep);
 }

@@ -10,12 +10,15 @@ namespace limbs {
 
 // Below these operand lengths (limbs) products and squares are formed by schoolbook
 // column sums; from them on by Karatsuba. Each column kernel has its own, measured with
-// bench/micro (bench/README.md says where); any from 2 up gives the same products.
+// bench/micro (bench/README.md says where); any from 2 up gives the same products. A power's
+// step takes its two products from one transform pair where the longer operand has `cyclic`
+// limbs or more (0: never; kernels with transforms only), as long as the transform is
+// not over twice the operand. Any value gives the same products.
 struct Thresholds {
-  int product, square;
+  int product, square, cyclic;
 };
 // thresholdsFor: those of a kernel. setThresholds: changes them, for the benchmark that
-// measures them.
+// measures them and the tests that try both sides.
 Thresholds thresholdsFor(Kernel k);
 void setThresholds(Kernel k, Thresholds t);
 
