@@ -97,7 +97,8 @@ void run(Case& c) {
 
 // bc's exact answers, one process for the batch, with f decimals.
 std::vector<std::string> askBc(const std::vector<Case>& cases) {
-  const std::string script = testing::TempDir() + "zantorix_oracle.bc";
+  const testing_support::Scratch scratch;  // its own folder: test programs may run side by side
+  const std::string script = scratch / "oracle.bc";
   FILE* f = std::fopen(script.c_str(), "w");
   for (const Case& c : cases) std::fprintf(f, "scale=%d\n%s%c%s\n", c.p - c.p / 2, c.a.c_str(), c.op, c.b.c_str());
   std::fclose(f);
@@ -109,7 +110,6 @@ std::vector<std::string> askBc(const std::vector<Case>& cases) {
     else answers.back().push_back(static_cast<char>(ch));
   }
   if (bc != nullptr) pclose(bc);
-  std::remove(script.c_str());
   answers.pop_back();
   return answers;
 }

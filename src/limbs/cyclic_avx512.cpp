@@ -26,9 +26,6 @@ struct alignas(64) Pair {
   std::uint32_t v[16];
 };
 Pair coef[kMaxCyclic / 2];
-// Every lane's factor 1 with its Shoup quotient, for the halves that a cross stage only
-// reduces.
-Lanes one, oneQ;
 
 // The same eight lanes in both halves.
 V both(const Lanes &l) { return _mm512_broadcast_i64x4(_mm256_load_si256(reinterpret_cast<const H*>(l.v))); }
@@ -95,7 +92,7 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
     const V u = limbsAt(a, an, b, bn, j), v = limbsAt(a, an, b, bn, half + j);
     const V s = _mm512_add_epi32(u, _mm512_mask_sub_epi32(v, 0xFF00, p2, v));
     store(coef[j],
-          mulTwiddle(s, halves(one, cyclic::forwardW[half + j]), halves(oneQ, cyclic::forwardQ[half + j]), p));
+          mulTwiddle(s, halves(cyclic::one, cyclic::forwardW[half + j]), halves(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
   }
 }
 
@@ -122,8 +119,8 @@ void backward(int n) {
   cyclic::backwardStages<Avx512>(coef, pairs, p, p2);
   const H h2 = _mm512_castsi512_si256(p2);
   for (int j = 0; j < pairs; ++j) {
-    const V t = mulTwiddle(load(coef[j]), halves(one, cyclic::backwardW[pairs + j]),
-                           halves(oneQ, cyclic::backwardQ[pairs + j]), p);
+    const V t = mulTwiddle(load(coef[j]), halves(cyclic::one, cyclic::backwardW[pairs + j]),
+                           halves(cyclic::oneQ, cyclic::backwardQ[pairs + j]), p);
     const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
     _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[j].v), _mm256_add_epi32(u, v));
     _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[pairs + j].v),
@@ -139,18 +136,6 @@ void sums(const Limb* a, int an, const Limb* b, int bn, int n) {
   backward(n);
 }
 
-void prepare() {
-  static const bool ready = [] {
-    cyclic::prepare();
-    for (int k = 0; k < 8; ++k) {
-      const std::uint64_t p = cyclic::prime.v[k];
-      one.v[k] = 1, oneQ.v[k] = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / p);
-    }
-    return true;
-  }();
-  (void)ready;
-}
-
 }  // namespace
 
 }  // namespace cyclicAvx512
@@ -158,7 +143,7 @@ void prepare() {
 void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                       std::uint64_t* bb) {
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
-  cyclicAvx512::prepare();
+  cyclic::prepare();
   cyclicAvx512::sums(a, an, b, bn, n);
   cyclicAvx2::remaindersAvx2(n, from, to, ab, bb);
 }

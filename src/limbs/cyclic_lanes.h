@@ -33,6 +33,9 @@ extern Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
 extern Lanes inv1, inv1Q, inv2, inv2Q, lift;
 // 2^32/n modulo each lane's prime and its Shoup quotient, for n = 2^k (index k).
 extern Lanes scale[13], scaleQ[13];
+// Every lane's factor 1 with its Shoup quotient, for the halves of an entry that a stage
+// across two coefficients only reduces.
+extern Lanes one, oneQ;
 // The transforms' coefficients, and a vector's worth past them for the last columns' group.
 extern Lanes coef[kMaxCyclic + 8];
 

@@ -1,5 +1,7 @@
-// The transform pair on NEON's four lanes: the AVX2 transforms' entries of eight lanes, each
-// held in two vectors, as the SSE4.1 ones. Built on 64-bit ARM only, where NEON always is.
+// The transform pair on NEON's four lanes, laid out as the SSE4.1 file's: two coefficients of
+// the six transforms per entry of twelve lanes, three vectors, coefficient j in lanes 0–5
+// and j + n/2 in lanes 6–11, so that only the first forward and the last backward stage work
+// across the two. Built on 64-bit ARM only, where NEON always is.
 #include "limbs/cpu.h"
 
 #if ZANTORIX_NEON
@@ -18,10 +20,14 @@ namespace {
 using cyclic::Lanes;
 using H = uint32x4_t;
 
-// An entry's lanes 0–3 and 4–7.
-struct Pair {
-  H lo, hi;
+// Lanes 0–3, 4–7 and 8–11 of an entry.
+struct Triple {
+  H x, y, z;
 };
+struct alignas(16) Twelve {
+  std::uint32_t v[12];
+};
+Twelve coef[kMaxCyclic / 2];
 
 H mulHigh(H x, H y) {
   const uint64x2_t low = vmull_u32(vget_low_u32(x), vget_low_u32(y)), high = vmull_high_u32(x, y);
@@ -36,29 +42,23 @@ H mulMontgomery(H x, H y, H p, H ni) {
   return vsubq_u32(vaddq_u32(mulHigh(x, y), mulHigh(m, p)), vtstq_u32(low, low));
 }
 
+// Lanes 0–5 of `lower` into lanes 0–5, those of `upper` into 6–11.
+Triple cross(const Lanes& lower, const Lanes& upper) {
+  return {vld1q_u32(lower.v), vcombine_u32(vld1_u32(lower.v + 4), vld1_u32(upper.v)), vld1q_u32(upper.v + 2)};
+}
+
 struct Neon {
-  using V = Pair;
-  using Entry = Lanes;
-  static V load(const Lanes& l) { return {vld1q_u32(l.v), vld1q_u32(l.v + 4)}; }
-  static void store(Lanes& l, V v) { vst1q_u32(l.v, v.lo), vst1q_u32(l.v + 4, v.hi); }
-  static V table(const Lanes& l) { return load(l); }
-  static V add(V x, V y) { return {vaddq_u32(x.lo, y.lo), vaddq_u32(x.hi, y.hi)}; }
-  static V sub(V x, V y) { return {vsubq_u32(x.lo, y.lo), vsubq_u32(x.hi, y.hi)}; }
-  static V reduce(V s, V m) { return {cyclicNeon::reduce(s.lo, m.lo), cyclicNeon::reduce(s.hi, m.hi)}; }
-  static V mulTwiddle(V x, V w, V q, V p) {
-    return {cyclicNeon::mulTwiddle(x.lo, w.lo, q.lo, p.lo), cyclicNeon::mulTwiddle(x.hi, w.hi, q.hi, p.hi)};
-  }
-  static V limbs(Limb x, Limb y) {
-    const H a = vdupq_n_u32(x), b = vdupq_n_u32(y);
-    return {vsetq_lane_u32(y, a, 3), vcombine_u32(vget_low_u32(b), vdup_n_u32(0))};
-  }
-  // a·b into lanes 0–2 and b·b into 3–5: lanes 3, 4, 5, 3 against the low half; the high
-  // half (b, b, 0, 0) against itself.
-  static V pointwise(V v) {
-    const V p = load(cyclic::prime), ni = load(cyclic::negInverse);
-    const H t = vextq_u32(v.lo, v.hi, 3);  // lanes 3, 4, 5, 6
-    const H b = vsetq_lane_u32(vgetq_lane_u32(t, 0), t, 3);
-    return {mulMontgomery(v.lo, b, p.lo, ni.lo), mulMontgomery(v.hi, v.hi, p.hi, ni.hi)};
+  using V = Triple;
+  using Entry = Twelve;
+  static V load(const Twelve& c) { return {vld1q_u32(c.v), vld1q_u32(c.v + 4), vld1q_u32(c.v + 8)}; }
+  static void store(Twelve& c, V v) { vst1q_u32(c.v, v.x), vst1q_u32(c.v + 4, v.y), vst1q_u32(c.v + 8, v.z); }
+  static V table(const Lanes& l) { return cross(l, l); }
+  static V add(V a, V b) { return {vaddq_u32(a.x, b.x), vaddq_u32(a.y, b.y), vaddq_u32(a.z, b.z)}; }
+  static V sub(V a, V b) { return {vsubq_u32(a.x, b.x), vsubq_u32(a.y, b.y), vsubq_u32(a.z, b.z)}; }
+  static V reduce(V s, V m) { return {cyclicNeon::reduce(s.x, m.x), cyclicNeon::reduce(s.y, m.y), cyclicNeon::reduce(s.z, m.z)}; }
+  static V mulTwiddle(V a, V w, V q, V p) {
+    return {cyclicNeon::mulTwiddle(a.x, w.x, q.x, p.x), cyclicNeon::mulTwiddle(a.y, w.y, q.y, p.y),
+            cyclicNeon::mulTwiddle(a.z, w.z, q.z, p.z)};
   }
   // The remainders' four lanes.
   using H = cyclicNeon::H;
@@ -80,7 +80,8 @@ struct Neon {
   static void wide(H t1, H t2, H t3, std::uint64_t* out) {
     constexpr std::uint64_t p12 = std::uint64_t{cyclic::kPrime[0]} * cyclic::kPrime[1];
     const uint32x2_t p1 = vdup_n_u32(cyclic::kPrime[0]);
-    const uint32x2_t low = vdup_n_u32(static_cast<std::uint32_t>(p12)), high = vdup_n_u32(static_cast<std::uint32_t>(p12 >> 32));
+    const uint32x2_t low = vdup_n_u32(static_cast<std::uint32_t>(p12));
+    const uint32x2_t high = vdup_n_u32(static_cast<std::uint32_t>(p12 >> 32));
     for (int half = 0; half < 2; ++half) {
       const auto part = [half](H v) { return half == 0 ? vget_low_u32(v) : vget_high_u32(v); };
       uint64x2_t v = vmlal_u32(vmovl_u32(part(t1)), part(t2), p1);
@@ -91,16 +92,74 @@ struct Neon {
   }
 };
 
+// x (a limb of a) in the lanes of a, y (of b) in those of b, in both coefficients.
+Triple limbs(Limb x, Limb y) {
+  const H a = vdupq_n_u32(x), b = vdupq_n_u32(y);
+  return {vsetq_lane_u32(y, a, 3), vcombine_u32(vget_low_u32(b), vget_low_u32(a)), vsetq_lane_u32(x, b, 0)};
+}
+
+// The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
+// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5).
+void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
+  const Triple p = Neon::table(cyclic::prime), p2 = Neon::table(cyclic::twicePrime);
+  const int half = n / 2;
+  const auto limbsAt = [&](int i) { return limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
+  for (int j = 0; j < half; ++j) {
+    const Triple u = limbsAt(j), v = limbsAt(half + j), d = Neon::sub(p2, v);
+    const Triple s = Neon::add(u, {v.x, vcombine_u32(vget_low_u32(v.y), vget_high_u32(d.y)), d.z});
+    Neon::store(coef[j], Neon::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
+                                          cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
+  }
+}
+
+// a·b into the lanes of a and b·b into those of b, from a and b, in both coefficients.
+void pointwise(int n) {
+  const Triple p = Neon::table(cyclic::prime), ni = Neon::table(cyclic::negInverse);
+  for (int j = 0; j < n / 2; ++j) {
+    const Triple v = Neon::load(coef[j]);
+    const H t = vextq_u32(v.x, v.y, 3);
+    const H b0 = vsetq_lane_u32(vgetq_lane_u32(t, 0), t, 3);                                // lanes 3, 4, 5, 3
+    const H b1 = vcombine_u32(vget_low_u32(v.y), vget_low_u32(vextq_u32(v.z, v.z, 1)));   // 4, 5, 9, 10
+    const H b2 = vextq_u32(v.z, vextq_u32(v.z, v.z, 1), 3);                                 // 11, 9, 10, 11
+    Neon::store(coef[j], {mulMontgomery(v.x, b0, p.x, ni.x), mulMontgomery(v.y, b1, p.y, ni.y),
+                          mulMontgomery(v.z, b2, p.z, ni.z)});
+  }
+}
+
+// The last backward stage, into the shared coefficients, one per entry of eight lanes as the
+// remainders read them ([0, 4p); lanes 6 and 7 unused).
+void lastStage(int n) {
+  const Triple p = Neon::table(cyclic::prime);
+  const H p2low = vld1q_u32(cyclic::twicePrime.v), p2high = vld1q_u32(cyclic::twicePrime.v + 4);
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    const Triple t = Neon::mulTwiddle(Neon::load(coef[j]), cross(cyclic::one, cyclic::backwardW[half + j]),
+                                      cross(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
+    const H ulow = t.x, uhigh = vcombine_u32(vget_low_u32(t.y), vdup_n_u32(0));
+    const H vlow = vextq_u32(t.y, t.z, 2), vhigh = vcombine_u32(vget_high_u32(t.z), vdup_n_u32(0));
+    std::uint32_t *sum = cyclic::coef[j].v, *difference = cyclic::coef[half + j].v;
+    vst1q_u32(sum, vaddq_u32(ulow, vlow)), vst1q_u32(sum + 4, vaddq_u32(uhigh, vhigh));
+    vst1q_u32(difference, vaddq_u32(vsubq_u32(ulow, vlow), p2low));
+    vst1q_u32(difference + 4, vaddq_u32(vsubq_u32(uhigh, vhigh), p2high));
+  }
+}
+
 }  // namespace
 
 }  // namespace cyclicNeon
 
 void cyclicPairNeon(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb) {
+  using namespace cyclicNeon;
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   cyclic::prepare();
-  cyclic::pairSums<cyclicNeon::Neon>(cyclic::coef, a, an, b, bn, n);
-  cyclic::remaindersFour<cyclicNeon::Neon>(n, from, to, ab, bb);
+  const Triple p = Neon::table(cyclic::prime), p2 = Neon::table(cyclic::twicePrime);
+  firstStage(a, an, b, bn, n);
+  cyclic::forwardStages<Neon>(coef, n / 2, n / 4, p, p2);
+  pointwise(n);
+  cyclic::backwardStages<Neon>(coef, n / 2, p, p2);
+  lastStage(n);
+  cyclic::remaindersFour<Neon>(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

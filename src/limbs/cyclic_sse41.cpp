@@ -1,7 +1,10 @@
-// The transform pair on four lanes, for SSE4.1 (this file alone is compiled with -msse4.1):
-// the AVX2 transforms' entries of eight lanes, each held in two vectors, so every stage is
-// the same lane-wise arithmetic; SSE4.1 brings the 32-bit lane product and unsigned minimum
-// it takes. The remainders go four columns at a time.
+// The transform pair on four lanes, for SSE4.1 (this file alone is compiled with -msse4.1),
+// which brings the 32-bit lane product and unsigned minimum the transforms take. An entry
+// holds two coefficients of the six transforms in twelve lanes, three vectors, as the
+// AVX-512 file's vectors hold them: coefficient j in lanes 0–5 (a modulo the three primes,
+// then b), j + n/2 in lanes 6–11. The first forward stage pairs exactly those two, and the
+// last backward one; every other stage runs the same butterflies on both, the twiddles
+// alike, with no lane idle. The remainders go four columns at a time.
 #include <smmintrin.h>
 
 #include <cassert>
@@ -17,10 +20,14 @@ namespace {
 using cyclic::Lanes;
 using H = __m128i;
 
-// An entry's lanes 0–3 and 4–7.
-struct Pair {
-  H lo, hi;
+// Lanes 0–3, 4–7 and 8–11 of an entry.
+struct Triple {
+  H x, y, z;
 };
+struct alignas(16) Twelve {
+  std::uint32_t v[12];
+};
+Twelve coef[kMaxCyclic / 2];
 
 H mulHigh(H x, H y) {
   const H even = _mm_mul_epu32(x, y), odd = _mm_mul_epu32(_mm_srli_epi64(x, 32), _mm_srli_epi64(y, 32));
@@ -35,33 +42,28 @@ H mulMontgomery(H x, H y, H p, H ni) {
   const H carry = _mm_andnot_si128(_mm_cmpeq_epi32(low, _mm_setzero_si128()), _mm_set1_epi32(1));
   return _mm_add_epi32(_mm_add_epi32(mulHigh(x, y), mulHigh(m, p)), carry);
 }
+H at(const std::uint32_t* v) { return _mm_loadu_si128(reinterpret_cast<const H*>(v)); }
+
+// Lanes 0–5 of `lower` into lanes 0–5, those of `upper` into 6–11.
+Triple cross(const Lanes& lower, const Lanes& upper) {
+  return {at(lower.v), _mm_unpacklo_epi64(at(lower.v + 4), at(upper.v)), at(upper.v + 2)};
+}
 
 struct Sse41 {
-  using V = Pair;
-  using Entry = Lanes;
-  static V load(const Lanes& l) {
-    return {_mm_load_si128(reinterpret_cast<const H*>(l.v)), _mm_load_si128(reinterpret_cast<const H*>(l.v + 4))};
+  using V = Triple;
+  using Entry = Twelve;
+  static V load(const Twelve& c) { return {at(c.v), at(c.v + 4), at(c.v + 8)}; }
+  static void store(Twelve& c, V v) {
+    _mm_store_si128(reinterpret_cast<H*>(c.v), v.x), _mm_store_si128(reinterpret_cast<H*>(c.v + 4), v.y);
+    _mm_store_si128(reinterpret_cast<H*>(c.v + 8), v.z);
   }
-  static void store(Lanes& l, V v) {
-    _mm_store_si128(reinterpret_cast<H*>(l.v), v.lo), _mm_store_si128(reinterpret_cast<H*>(l.v + 4), v.hi);
-  }
-  static V table(const Lanes& l) { return load(l); }
-  static V add(V x, V y) { return {_mm_add_epi32(x.lo, y.lo), _mm_add_epi32(x.hi, y.hi)}; }
-  static V sub(V x, V y) { return {_mm_sub_epi32(x.lo, y.lo), _mm_sub_epi32(x.hi, y.hi)}; }
-  static V reduce(V s, V m) { return {cyclicSse41::reduce(s.lo, m.lo), cyclicSse41::reduce(s.hi, m.hi)}; }
-  static V mulTwiddle(V x, V w, V q, V p) {
-    return {cyclicSse41::mulTwiddle(x.lo, w.lo, q.lo, p.lo), cyclicSse41::mulTwiddle(x.hi, w.hi, q.hi, p.hi)};
-  }
-  static V limbs(Limb x, Limb y) {
-    const int a = static_cast<int>(x), b = static_cast<int>(y);
-    return {_mm_setr_epi32(a, a, a, b), _mm_setr_epi32(b, b, 0, 0)};
-  }
-  // a·b into lanes 0–2 and b·b into 3–5: lanes 3, 4, 5, 3 against the low half; the high
-  // half (b, b, 0, 0) against itself.
-  static V pointwise(V v) {
-    const V p = load(cyclic::prime), ni = load(cyclic::negInverse);
-    const H b = _mm_shuffle_epi32(_mm_alignr_epi8(v.hi, v.lo, 12), 0x24);
-    return {mulMontgomery(v.lo, b, p.lo, ni.lo), mulMontgomery(v.hi, v.hi, p.hi, ni.hi)};
+  static V table(const Lanes& l) { return cross(l, l); }
+  static V add(V a, V b) { return {_mm_add_epi32(a.x, b.x), _mm_add_epi32(a.y, b.y), _mm_add_epi32(a.z, b.z)}; }
+  static V sub(V a, V b) { return {_mm_sub_epi32(a.x, b.x), _mm_sub_epi32(a.y, b.y), _mm_sub_epi32(a.z, b.z)}; }
+  static V reduce(V s, V m) { return {cyclicSse41::reduce(s.x, m.x), cyclicSse41::reduce(s.y, m.y), cyclicSse41::reduce(s.z, m.z)}; }
+  static V mulTwiddle(V a, V w, V q, V p) {
+    return {cyclicSse41::mulTwiddle(a.x, w.x, q.x, p.x), cyclicSse41::mulTwiddle(a.y, w.y, q.y, p.y),
+            cyclicSse41::mulTwiddle(a.z, w.z, q.z, p.z)};
   }
   // The remainders' four lanes.
   using H = cyclicSse41::H;
@@ -94,16 +96,74 @@ struct Sse41 {
   }
 };
 
+// x (a limb of a) in the lanes of a, y (of b) in those of b, in both coefficients.
+Triple limbs(Limb x, Limb y) {
+  const int a = static_cast<int>(x), b = static_cast<int>(y);
+  return {_mm_setr_epi32(a, a, a, b), _mm_setr_epi32(b, b, a, a), _mm_setr_epi32(a, b, b, b)};
+}
+
+// The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
+// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5).
+void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
+  const Triple p = Sse41::table(cyclic::prime), p2 = Sse41::table(cyclic::twicePrime);
+  const int half = n / 2;
+  const auto limbsAt = [&](int i) { return limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
+  for (int j = 0; j < half; ++j) {
+    const Triple u = limbsAt(j), v = limbsAt(half + j), d = Sse41::sub(p2, v);
+    const Triple s = Sse41::add(u, {v.x, _mm_blend_epi16(v.y, d.y, 0xF0), d.z});
+    Sse41::store(coef[j], Sse41::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
+                                            cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
+  }
+}
+
+// a·b into the lanes of a and b·b into those of b, from a and b, in both coefficients.
+void pointwise(int n) {
+  const Triple p = Sse41::table(cyclic::prime), ni = Sse41::table(cyclic::negInverse);
+  for (int j = 0; j < n / 2; ++j) {
+    const Triple v = Sse41::load(coef[j]);
+    const H b0 = _mm_shuffle_epi32(_mm_alignr_epi8(v.y, v.x, 12), 0x24);    // lanes 3, 4, 5, 3
+    const H b1 = _mm_unpacklo_epi64(v.y, _mm_shuffle_epi32(v.z, 0x39));     // 4, 5, 9, 10
+    const H b2 = _mm_shuffle_epi32(v.z, 0xE7);                              // 11, 9, 10, 11
+    Sse41::store(coef[j], {mulMontgomery(v.x, b0, p.x, ni.x), mulMontgomery(v.y, b1, p.y, ni.y),
+                           mulMontgomery(v.z, b2, p.z, ni.z)});
+  }
+}
+
+// The last backward stage, into the shared coefficients, one per entry of eight lanes as the
+// remainders read them ([0, 4p); lanes 6 and 7 unused).
+void lastStage(int n) {
+  const Triple p = Sse41::table(cyclic::prime);
+  const H p2low = at(cyclic::twicePrime.v), p2high = at(cyclic::twicePrime.v + 4);
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    const Triple t = Sse41::mulTwiddle(Sse41::load(coef[j]), cross(cyclic::one, cyclic::backwardW[half + j]),
+                                       cross(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
+    const H ulow = t.x, uhigh = _mm_move_epi64(t.y);
+    const H vlow = _mm_alignr_epi8(t.z, t.y, 8), vhigh = _mm_srli_si128(t.z, 8);
+    H* sum = reinterpret_cast<H*>(cyclic::coef[j].v);
+    H* difference = reinterpret_cast<H*>(cyclic::coef[half + j].v);
+    _mm_store_si128(sum, _mm_add_epi32(ulow, vlow)), _mm_store_si128(sum + 1, _mm_add_epi32(uhigh, vhigh));
+    _mm_store_si128(difference, _mm_add_epi32(_mm_sub_epi32(ulow, vlow), p2low));
+    _mm_store_si128(difference + 1, _mm_add_epi32(_mm_sub_epi32(uhigh, vhigh), p2high));
+  }
+}
+
 }  // namespace
 
 }  // namespace cyclicSse41
 
 void cyclicPairSse41(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                      std::uint64_t* bb) {
+  using namespace cyclicSse41;
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   cyclic::prepare();
-  cyclic::pairSums<cyclicSse41::Sse41>(cyclic::coef, a, an, b, bn, n);
-  cyclic::remaindersFour<cyclicSse41::Sse41>(n, from, to, ab, bb);
+  const Triple p = Sse41::table(cyclic::prime), p2 = Sse41::table(cyclic::twicePrime);
+  firstStage(a, an, b, bn, n);
+  cyclic::forwardStages<Sse41>(coef, n / 2, n / 4, p, p2);
+  pointwise(n);
+  cyclic::backwardStages<Sse41>(coef, n / 2, p, p2);
+  lastStage(n);
+  cyclic::remaindersFour<Sse41>(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

@@ -8,6 +8,7 @@ Lanes forwardW[kMaxCyclic], forwardQ[kMaxCyclic], backwardW[kMaxCyclic], backwar
 Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
 Lanes inv1, inv1Q, inv2, inv2Q, lift;
 Lanes scale[13], scaleQ[13];
+Lanes one, oneQ;
 Lanes coef[kMaxCyclic + 8];
 
 namespace {
@@ -46,6 +47,7 @@ void buildConstants() {
     lift.v[k] = p < kPrime[0] ? 3 * p : 2 * p;
     inv1.v[k] = powMod(kPrime[0], p - 2, p), inv2.v[k] = powMod(kPrime[1], p - 2, p);
     inv1Q.v[k] = shoupQuotient(inv1.v[k], p), inv2Q.v[k] = shoupQuotient(inv2.v[k], p);
+    one.v[k] = 1, oneQ.v[k] = shoupQuotient(1, p);
     for (int e = 0; e < 13; ++e) {
       scale[e].v[k] = static_cast<u32>(powMod(u64{1} << e, p - 2, p) * (u64{1} << 32) % p);
       scaleQ[e].v[k] = shoupQuotient(scale[e].v[k], p);

@@ -28,11 +28,14 @@ constexpr int kColumnMax = 1844;
 // limbs, and 2^5·10^8 < 2^32 (squares double theirs: 2^4·10^8 < 2^31).
 constexpr int kMaxDepth = 5;
 
-// The thresholds by kernel (plain, SSE2, SSE4.1, AVX2, AVX-512, NEON): measured for plain,
-// SSE2 and AVX2 (bench/README.md); SSE4.1's are SSE2's, whose column sums it takes;
-// AVX-512's from an earlier measurement, NEON's as SSE2's, its width.
+// The thresholds by kernel (plain, SSE2, SSE4.1, AVX2, AVX-512, NEON), measured with
+// bench/micro (bench/README.md says where): Karatsuba's for plain, SSE2 and AVX2; SSE4.1's
+// are SSE2's, whose column sums it takes; AVX-512's from an earlier measurement, NEON's as
+// SSE2's, its width. The pair's: AVX2's and AVX-512's where they win, SSE4.1's too (from
+// 8,800 digits); NEON's where SSE4.1's win by 1.3 times (from 9,600), for want of an ARM
+// processor to time them on.
 constexpr std::array<Thresholds, 6> kMeasured{
-    {{200, 320, 0}, {128, 128, 0}, {128, 128, 1200}, {200, 320, 1024}, {440, 720, 512}, {128, 128, 0}}};
+    {{200, 320, 0}, {128, 128, 0}, {128, 128, 1100}, {200, 320, 1024}, {440, 720, 512}, {128, 128, 1200}}};
 std::array<Thresholds, 6> thresholds = kMeasured;
 
 // Those of the kernel in use, for the products now under way.
@@ -290,8 +293,8 @@ namespace {
 // The transform pair of a kernel and the transform lengths where it pays off against
 // Karatsuba's column sums (bench/README.md), for operands from the kernel's `cyclic`
 // threshold on: from `shortest` coefficients for operands of at least n/2, and from `third`
-// on for operands of n/3 (0: never). AVX2's and SSE4.1's from 2,048; AVX-512's, two
-// coefficients to a vector, from 1,024 and a third from 2,048; NEON's as SSE4.1's.
+// on for operands of n/3 (0: never). AVX2's, SSE4.1's and NEON's from 2,048; AVX-512's, two
+// coefficients to a vector, from 1,024 and a third from 2,048.
 struct Tier {
   void (*pair)(const Limb*, int, const Limb*, int, int, int, int, Sum*, Sum*);
   int shortest, third;
