@@ -99,14 +99,21 @@ Triple limbs(Limb x, Limb y) {
 }
 
 // The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
-// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5).
+// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5); where the
+// limbs end below j + n/2, v is 0.
 void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
   const Triple p = Neon::table(cyclic::prime), p2 = Neon::table(cyclic::twicePrime);
-  const int half = n / 2;
+  const uint32x2_t none = vdup_n_u32(0);
+  const Triple upper2p = {vdupq_n_u32(0), vcombine_u32(none, vget_high_u32(p2.y)), p2.z};
+  const int half = n / 2, top = an > bn ? an : bn;
   const auto limbsAt = [&](int i) { return limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
   for (int j = 0; j < half; ++j) {
-    const Triple u = limbsAt(j), v = limbsAt(half + j), d = Neon::sub(p2, v);
-    const Triple s = Neon::add(u, {v.x, vcombine_u32(vget_low_u32(v.y), vget_high_u32(d.y)), d.z});
+    Triple s = Neon::add(limbsAt(j), upper2p);
+    if (half + j < top) {
+      const Triple v = limbsAt(half + j);
+      const H signedY = vcombine_u32(vget_low_u32(v.y), vsub_u32(none, vget_high_u32(v.y)));
+      s = Neon::add(s, {v.x, signedY, vsubq_u32(vdupq_n_u32(0), v.z)});
+    }
     Neon::store(coef[j], Neon::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
                                           cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
   }

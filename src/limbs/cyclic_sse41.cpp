@@ -98,19 +98,26 @@ struct Sse41 {
 
 // x (a limb of a) in the lanes of a, y (of b) in those of b, in both coefficients.
 Triple limbs(Limb x, Limb y) {
-  const int a = static_cast<int>(x), b = static_cast<int>(y);
-  return {_mm_setr_epi32(a, a, a, b), _mm_setr_epi32(b, b, a, a), _mm_setr_epi32(a, b, b, b)};
+  const H a = _mm_set1_epi32(static_cast<int>(x)), b = _mm_set1_epi32(static_cast<int>(y));
+  return {_mm_blend_epi16(a, b, 0xC0), _mm_blend_epi16(b, a, 0xF0), _mm_blend_epi16(b, a, 0x03)};
 }
 
 // The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
-// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5).
+// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5); where the
+// limbs end below j + n/2, v is 0.
 void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
   const Triple p = Sse41::table(cyclic::prime), p2 = Sse41::table(cyclic::twicePrime);
-  const int half = n / 2;
+  const Triple upper2p = {_mm_setzero_si128(), _mm_blend_epi16(_mm_setzero_si128(), p2.y, 0xF0), p2.z};
+  const int half = n / 2, top = an > bn ? an : bn;
   const auto limbsAt = [&](int i) { return limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
   for (int j = 0; j < half; ++j) {
-    const Triple u = limbsAt(j), v = limbsAt(half + j), d = Sse41::sub(p2, v);
-    const Triple s = Sse41::add(u, {v.x, _mm_blend_epi16(v.y, d.y, 0xF0), d.z});
+    Triple s = Sse41::add(limbsAt(j), upper2p);
+    if (half + j < top) {
+      const Triple v = limbsAt(half + j);
+      s = Sse41::add(s, {v.x, _mm_sub_epi32(_mm_blend_epi16(v.y, _mm_setzero_si128(), 0xF0),
+                                            _mm_blend_epi16(_mm_setzero_si128(), v.y, 0xF0)),
+                         _mm_sub_epi32(_mm_setzero_si128(), v.z)});
+    }
     Sse41::store(coef[j], Sse41::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
                                             cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
   }
