@@ -4,6 +4,11 @@
 
 #include <chrono>
 #include <random>
+#include <string>
+
+#if ZANTORIX_BENCH_GMP
+#include <gmp.h>
+#endif
 
 #include "limbs/num.h"
 #include "limbs/columns.h"
@@ -153,6 +158,44 @@ void thresholdArgs(benchmark::internal::Benchmark* bench) {
     }
   }
 }
+
+#if ZANTORIX_BENCH_GMP
+// x as a GMP integer, through its decimal digits.
+void toGmp(const Num& x, mpz_t out) {
+  std::string text = x.len == 0 ? "0" : std::to_string(x.d[x.len - 1]);
+  for (int i = x.len - 2; i >= 0; --i) {
+    const std::string limb = std::to_string(x.d[i]);
+    text += std::string(limbs::kLimbDigits - limb.size(), '0') + limb;
+  }
+  mpz_set_str(out, text.c_str(), 10);
+}
+
+// Ours against GMP's, timed in turn on the same dense operands: a product of two DIGITS-digit
+// numbers (first arg 0), a square (1), a quotient of 1.5·DIGITS digits by DIGITS (2). The
+// counter "gmp" is our time over GMP's.
+void AgainstGmp(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  const int op = static_cast<int>(state.range(0)), digits = static_cast<int>(state.range(1));
+  dense(a, op == 2 ? digits + digits / 2 : digits, 1);
+  dense(b, digits, 2);
+  const Num& other = op == 1 ? a : b;
+  mpz_t x, y, z;
+  mpz_inits(x, y, z, nullptr);
+  toGmp(a, x), toGmp(other, y);
+  std::chrono::duration<double> ours{}, theirs{};
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    op == 2 ? limbs::divide(a, b, c) : limbs::product(a, other, c);
+    const auto t1 = Clock::now();
+    op == 2 ? mpz_tdiv_q(z, x, y) : mpz_mul(z, x, y);
+    ours += t1 - t0, theirs += Clock::now() - t1;
+    benchmark::DoNotOptimize(c.d[0] + mpz_size(z));
+  }
+  state.counters["gmp"] = ours / theirs;
+  mpz_clears(x, y, z, nullptr);
+}
+BENCHMARK(AgainstGmp)->ArgsProduct({{0, 1, 2}, {1000, 10000, 20000}})->Unit(benchmark::kMicrosecond);
+#endif
 
 }  // namespace
 

@@ -114,8 +114,9 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
       const H signedY = vcombine_u32(vget_low_u32(v.y), vsub_u32(none, vget_high_u32(v.y)));
       s = Neon::add(s, {v.x, signedY, vsubq_u32(vdupq_n_u32(0), v.z)});
     }
-    Neon::store(coef[j], Neon::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
-                                          cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
+    const Triple t = Neon::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
+                                      cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p);
+    Neon::store(coef[j], {s.x, t.y, t.z});  // lanes 0–3 hold u + v below 2·B: no product needed
   }
 }
 
@@ -140,9 +141,10 @@ void lastStage(int n) {
   const H p2low = vld1q_u32(cyclic::twicePrime.v), p2high = vld1q_u32(cyclic::twicePrime.v + 4);
   const int half = n / 2;
   for (int j = 0; j < half; ++j) {
-    const Triple t = Neon::mulTwiddle(Neon::load(coef[j]), cross(cyclic::one, cyclic::backwardW[half + j]),
+    const Triple c = Neon::load(coef[j]);
+    const Triple t = Neon::mulTwiddle(c, cross(cyclic::one, cyclic::backwardW[half + j]),
                                       cross(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
-    const H ulow = t.x, uhigh = vcombine_u32(vget_low_u32(t.y), vdup_n_u32(0));
+    const H ulow = reduce(c.x, p2low), uhigh = vcombine_u32(vget_low_u32(t.y), vdup_n_u32(0));  // lanes 0–3 only reduced
     const H vlow = vextq_u32(t.y, t.z, 2), vhigh = vcombine_u32(vget_high_u32(t.z), vdup_n_u32(0));
     std::uint32_t *sum = cyclic::coef[j].v, *difference = cyclic::coef[half + j].v;
     vst1q_u32(sum, vaddq_u32(ulow, vlow)), vst1q_u32(sum + 4, vaddq_u32(uhigh, vhigh));

@@ -118,8 +118,9 @@ void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
                                             _mm_blend_epi16(_mm_setzero_si128(), v.y, 0xF0)),
                          _mm_sub_epi32(_mm_setzero_si128(), v.z)});
     }
-    Sse41::store(coef[j], Sse41::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
-                                            cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
+    const Triple t = Sse41::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
+                                       cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p);
+    Sse41::store(coef[j], {s.x, t.y, t.z});  // lanes 0–3 hold u + v below 2·B: no product needed
   }
 }
 
@@ -143,9 +144,10 @@ void lastStage(int n) {
   const H p2low = at(cyclic::twicePrime.v), p2high = at(cyclic::twicePrime.v + 4);
   const int half = n / 2;
   for (int j = 0; j < half; ++j) {
-    const Triple t = Sse41::mulTwiddle(Sse41::load(coef[j]), cross(cyclic::one, cyclic::backwardW[half + j]),
+    const Triple c = Sse41::load(coef[j]);
+    const Triple t = Sse41::mulTwiddle(c, cross(cyclic::one, cyclic::backwardW[half + j]),
                                        cross(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
-    const H ulow = t.x, uhigh = _mm_move_epi64(t.y);
+    const H ulow = reduce(c.x, p2low), uhigh = _mm_move_epi64(t.y);  // lanes 0–3 only reduced
     const H vlow = _mm_alignr_epi8(t.z, t.y, 8), vhigh = _mm_srli_si128(t.z, 8);
     H* sum = reinterpret_cast<H*>(cyclic::coef[j].v);
     H* difference = reinterpret_cast<H*>(cyclic::coef[half + j].v);
