@@ -38,6 +38,12 @@ extern Lanes scale[13], scaleQ[13];
 extern Lanes one, oneQ;
 // The transforms' coefficients, and a vector's worth past them for the last columns' group.
 extern Lanes coef[kMaxCyclic + 8];
+// The four-lane tiers' entries: two coefficients of the six transforms in twelve lanes
+// (cyclic_stages.h), and the transforms held so.
+struct alignas(16) Twelve {
+  std::uint32_t v[12];
+};
+extern Twelve twelve[kMaxCyclic / 2];
 
 // Builds the tables, once.
 void prepare();

@@ -1,7 +1,6 @@
-// The transform pair on NEON's four lanes, laid out as the SSE4.1 file's: two coefficients of
-// the six transforms per entry of twelve lanes, three vectors, coefficient j in lanes 0–5
-// and j + n/2 in lanes 6–11, so that only the first forward and the last backward stage work
-// across the two. Built on 64-bit ARM only, where NEON always is.
+// The transform pair on NEON's four lanes, as the SSE4.1 one: twelve lanes to an entry, two
+// coefficients (cyclic_stages.h); the remainders four columns at a time. Only the vector
+// operations are here. Built on 64-bit ARM only, where NEON always is.
 #include "limbs/cpu.h"
 
 #if ZANTORIX_NEON
@@ -18,16 +17,13 @@ namespace cyclicNeon {
 namespace {
 
 using cyclic::Lanes;
+using cyclic::Twelve;
 using H = uint32x4_t;
 
 // Lanes 0–3, 4–7 and 8–11 of an entry.
 struct Triple {
   H x, y, z;
 };
-struct alignas(16) Twelve {
-  std::uint32_t v[12];
-};
-Twelve coef[kMaxCyclic / 2];
 
 H mulHigh(H x, H y) {
   const uint64x2_t low = vmull_u32(vget_low_u32(x), vget_low_u32(y)), high = vmull_high_u32(x, y);
@@ -41,27 +37,46 @@ H mulMontgomery(H x, H y, H p, H ni) {
   const H low = vmulq_u32(x, y), m = vmulq_u32(low, ni);
   return vsubq_u32(vaddq_u32(mulHigh(x, y), mulHigh(m, p)), vtstq_u32(low, low));
 }
+H zero() { return vdupq_n_u32(0); }
 
-// Lanes 0–5 of `lower` into lanes 0–5, those of `upper` into 6–11.
-Triple cross(const Lanes& lower, const Lanes& upper) {
-  return {vld1q_u32(lower.v), vcombine_u32(vld1_u32(lower.v + 4), vld1_u32(upper.v)), vld1q_u32(upper.v + 2)};
-}
-
+// The vector operations the twelve-lane templates take (cyclic_stages.h says what each does).
 struct Neon {
   using V = Triple;
   using Entry = Twelve;
+  using H = cyclicNeon::H;
   static V load(const Twelve& c) { return {vld1q_u32(c.v), vld1q_u32(c.v + 4), vld1q_u32(c.v + 8)}; }
   static void store(Twelve& c, V v) { vst1q_u32(c.v, v.x), vst1q_u32(c.v + 4, v.y), vst1q_u32(c.v + 8, v.z); }
+  static V cross(const Lanes& lower, const Lanes& upper) {
+    return {vld1q_u32(lower.v), vcombine_u32(vld1_u32(lower.v + 4), vld1_u32(upper.v)), vld1q_u32(upper.v + 2)};
+  }
   static V table(const Lanes& l) { return cross(l, l); }
   static V add(V a, V b) { return {vaddq_u32(a.x, b.x), vaddq_u32(a.y, b.y), vaddq_u32(a.z, b.z)}; }
   static V sub(V a, V b) { return {vsubq_u32(a.x, b.x), vsubq_u32(a.y, b.y), vsubq_u32(a.z, b.z)}; }
-  static V reduce(V s, V m) { return {cyclicNeon::reduce(s.x, m.x), cyclicNeon::reduce(s.y, m.y), cyclicNeon::reduce(s.z, m.z)}; }
+  static V reduce(V s, V m) { return {hReduce(s.x, m.x), hReduce(s.y, m.y), hReduce(s.z, m.z)}; }
   static V mulTwiddle(V a, V w, V q, V p) {
-    return {cyclicNeon::mulTwiddle(a.x, w.x, q.x, p.x), cyclicNeon::mulTwiddle(a.y, w.y, q.y, p.y),
-            cyclicNeon::mulTwiddle(a.z, w.z, q.z, p.z)};
+    return {hMulTwiddle(a.x, w.x, q.x, p.x), hMulTwiddle(a.y, w.y, q.y, p.y), hMulTwiddle(a.z, w.z, q.z, p.z)};
   }
-  // The remainders' four lanes.
-  using H = cyclicNeon::H;
+  static V limbs(Limb x, Limb y) {
+    const H a = vdupq_n_u32(x), b = vdupq_n_u32(y);
+    return {vsetq_lane_u32(y, a, 3), vcombine_u32(vget_low_u32(b), vget_low_u32(a)), vsetq_lane_u32(x, b, 0)};
+  }
+  static V upper(V v) { return {zero(), vcombine_u32(vdup_n_u32(0), vget_high_u32(v.y)), v.z}; }
+  static V flip(V v) { return sub({v.x, lowPair(v.y), zero()}, upper(v)); }
+  // a·b into the lanes of a and b·b into those of b, in both coefficients: each lane times
+  // the lane of b with its prime (3, 4, 5, 3 | 4, 5, 9, 10 | 11, 9, 10, 11).
+  static V pointwise(V v) {
+    const V p = table(cyclic::prime), ni = table(cyclic::negInverse);
+    const H t = vextq_u32(v.x, v.y, 3), rotated = vextq_u32(v.z, v.z, 1);
+    const H b0 = vsetq_lane_u32(vgetq_lane_u32(t, 0), t, 3);
+    const H b1 = vcombine_u32(vget_low_u32(v.y), vget_low_u32(rotated));
+    const H b2 = vextq_u32(v.z, rotated, 3);
+    return {mulMontgomery(v.x, b0, p.x, ni.x), mulMontgomery(v.y, b1, p.y, ni.y), mulMontgomery(v.z, b2, p.z, ni.z)};
+  }
+  static H lowPair(H y) { return vcombine_u32(vget_low_u32(y), vdup_n_u32(0)); }
+  static H middle(H y, H z) { return vextq_u32(y, z, 2); }
+  static H highPair(H z) { return vcombine_u32(vget_high_u32(z), vdup_n_u32(0)); }
+  static H hLoad(const std::uint32_t* v) { return vld1q_u32(v); }
+  static void hStore(std::uint32_t* v, H h) { vst1q_u32(v, h); }
   static H hSet(std::uint32_t x) { return vdupq_n_u32(x); }
   static H hAdd(H x, H y) { return vaddq_u32(x, y); }
   static H hSub(H x, H y) { return vsubq_u32(x, y); }
@@ -92,83 +107,16 @@ struct Neon {
   }
 };
 
-// x (a limb of a) in the lanes of a, y (of b) in those of b, in both coefficients.
-Triple limbs(Limb x, Limb y) {
-  const H a = vdupq_n_u32(x), b = vdupq_n_u32(y);
-  return {vsetq_lane_u32(y, a, 3), vcombine_u32(vget_low_u32(b), vget_low_u32(a)), vsetq_lane_u32(x, b, 0)};
-}
-
-// The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
-// the coefficients j and j + n/2, both through one product (by 1 in lanes 0–5); where the
-// limbs end below j + n/2, v is 0.
-void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
-  const Triple p = Neon::table(cyclic::prime), p2 = Neon::table(cyclic::twicePrime);
-  const uint32x2_t none = vdup_n_u32(0);
-  const Triple upper2p = {vdupq_n_u32(0), vcombine_u32(none, vget_high_u32(p2.y)), p2.z};
-  const int half = n / 2, top = an > bn ? an : bn;
-  const auto limbsAt = [&](int i) { return limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
-  for (int j = 0; j < half; ++j) {
-    Triple s = Neon::add(limbsAt(j), upper2p);
-    if (half + j < top) {
-      const Triple v = limbsAt(half + j);
-      const H signedY = vcombine_u32(vget_low_u32(v.y), vsub_u32(none, vget_high_u32(v.y)));
-      s = Neon::add(s, {v.x, signedY, vsubq_u32(vdupq_n_u32(0), v.z)});
-    }
-    const Triple t = Neon::mulTwiddle(s, cross(cyclic::one, cyclic::forwardW[half + j]),
-                                      cross(cyclic::oneQ, cyclic::forwardQ[half + j]), p);
-    Neon::store(coef[j], {s.x, t.y, t.z});  // lanes 0–3 hold u + v below 2·B: no product needed
-  }
-}
-
-// a·b into the lanes of a and b·b into those of b, from a and b, in both coefficients.
-void pointwise(int n) {
-  const Triple p = Neon::table(cyclic::prime), ni = Neon::table(cyclic::negInverse);
-  for (int j = 0; j < n / 2; ++j) {
-    const Triple v = Neon::load(coef[j]);
-    const H t = vextq_u32(v.x, v.y, 3);
-    const H b0 = vsetq_lane_u32(vgetq_lane_u32(t, 0), t, 3);                                // lanes 3, 4, 5, 3
-    const H b1 = vcombine_u32(vget_low_u32(v.y), vget_low_u32(vextq_u32(v.z, v.z, 1)));   // 4, 5, 9, 10
-    const H b2 = vextq_u32(v.z, vextq_u32(v.z, v.z, 1), 3);                                 // 11, 9, 10, 11
-    Neon::store(coef[j], {mulMontgomery(v.x, b0, p.x, ni.x), mulMontgomery(v.y, b1, p.y, ni.y),
-                          mulMontgomery(v.z, b2, p.z, ni.z)});
-  }
-}
-
-// The last backward stage, into the shared coefficients, one per entry of eight lanes as the
-// remainders read them ([0, 4p); lanes 6 and 7 unused).
-void lastStage(int n) {
-  const Triple p = Neon::table(cyclic::prime);
-  const H p2low = vld1q_u32(cyclic::twicePrime.v), p2high = vld1q_u32(cyclic::twicePrime.v + 4);
-  const int half = n / 2;
-  for (int j = 0; j < half; ++j) {
-    const Triple c = Neon::load(coef[j]);
-    const Triple t = Neon::mulTwiddle(c, cross(cyclic::one, cyclic::backwardW[half + j]),
-                                      cross(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
-    const H ulow = reduce(c.x, p2low), uhigh = vcombine_u32(vget_low_u32(t.y), vdup_n_u32(0));  // lanes 0–3 only reduced
-    const H vlow = vextq_u32(t.y, t.z, 2), vhigh = vcombine_u32(vget_high_u32(t.z), vdup_n_u32(0));
-    std::uint32_t *sum = cyclic::coef[j].v, *difference = cyclic::coef[half + j].v;
-    vst1q_u32(sum, vaddq_u32(ulow, vlow)), vst1q_u32(sum + 4, vaddq_u32(uhigh, vhigh));
-    vst1q_u32(difference, vaddq_u32(vsubq_u32(ulow, vlow), p2low));
-    vst1q_u32(difference + 4, vaddq_u32(vsubq_u32(uhigh, vhigh), p2high));
-  }
-}
-
 }  // namespace
 
 }  // namespace cyclicNeon
 
 void cyclicPairNeon(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb) {
-  using namespace cyclicNeon;
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   cyclic::prepare();
-  const Triple p = Neon::table(cyclic::prime), p2 = Neon::table(cyclic::twicePrime);
-  firstStage(a, an, b, bn, n);
-  cyclic::forwardStages<Neon>(coef, n / 2, n / 4, p, p2);
-  pointwise(n);
-  cyclic::backwardStages<Neon>(coef, n / 2, p, p2);
-  lastStage(n);
-  cyclic::remaindersFour<Neon>(n, from, to, ab, bb);
+  cyclic::pairSumsTwelve<cyclicNeon::Neon>(cyclic::twelve, a, an, b, bn, n);
+  cyclic::remaindersFour<cyclicNeon::Neon>(n, from, to, ab, bb);
 }
 
 }  // namespace limbs

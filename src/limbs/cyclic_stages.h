@@ -140,4 +140,63 @@ void remaindersFour(int n, int from, int to, std::uint64_t* ab, std::uint64_t* b
   }
 }
 
+// The four-lane tiers hold two coefficients of the six transforms per entry of twelve lanes
+// (S::V, three vectors x, y, z of four lanes, S::H): coefficient j in lanes 0–5, j + n/2 in
+// 6–11, as the AVX-512 vectors hold them, so that no lane is idle. Only the first forward
+// stage and the last backward one work across the two; every other stage is the templates
+// above, their twiddles alike in both (S::table(l) = S::cross(l, l), where S::cross(lo, up)
+// puts lanes 0–5 of lo into lanes 0–5 and those of up into 6–11).
+
+// The first forward stage, read from the limbs: entry j := (u + v, (u − v)·w) for u and v
+// the coefficients j and j + n/2 (S::limbs(x, y): x in the lanes of a, y in those of b, in
+// both), both through one product (by 1 in lanes 0–5; those in lanes 0–3 hold u + v alone,
+// below 2·B, and need none); where the limbs end below j + n/2, v is 0. S::upper(v) keeps
+// lanes 6–11 (0 elsewhere), S::flip(v) negates them.
+template <class S>
+void firstStageTwelve(typename S::Entry* c, const Limb* a, int an, const Limb* b, int bn, int n) {
+  const auto p = S::table(prime), upper2p = S::upper(S::table(twicePrime));
+  const int half = n / 2, top = an > bn ? an : bn;
+  const auto limbsAt = [&](int i) { return S::limbs(i < an ? a[i] : 0, i < bn ? b[i] : 0); };
+  for (int j = 0; j < half; ++j) {
+    auto s = S::add(limbsAt(j), upper2p);
+    if (half + j < top) s = S::add(s, S::flip(limbsAt(half + j)));
+    const auto t = S::mulTwiddle(s, S::cross(one, forwardW[half + j]), S::cross(oneQ, forwardQ[half + j]), p);
+    S::store(c[j], {s.x, t.y, t.z});
+  }
+}
+
+// The last backward stage, from c[0..n/2) into the shared coefficients (coef), one per
+// entry of eight lanes as the remainders read them ([0, 4p); lanes 6 and 7 unused): lanes
+// 0–3 only reduced, the rest through one product. S::lowPair(y) is y's lanes 0–1 then
+// zeros, S::highPair(z) z's lanes 2–3 then zeros, S::middle(y, z) y's 2–3 then z's 0–1.
+template <class S>
+void lastStageTwelve(const typename S::Entry* c, int n) {
+  const auto p = S::table(prime);
+  const auto p2low = S::hLoad(twicePrime.v), p2high = S::hLoad(twicePrime.v + 4);
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    const auto e = S::load(c[j]);
+    const auto t = S::mulTwiddle(e, S::cross(one, backwardW[half + j]), S::cross(oneQ, backwardQ[half + j]), p);
+    const auto ulow = S::hReduce(e.x, p2low), uhigh = S::lowPair(t.y);
+    const auto vlow = S::middle(t.y, t.z), vhigh = S::highPair(t.z);
+    std::uint32_t *sum = coef[j].v, *difference = coef[half + j].v;
+    S::hStore(sum, S::hAdd(ulow, vlow)), S::hStore(sum + 4, S::hAdd(uhigh, vhigh));
+    S::hStore(difference, S::hAdd(S::hSub(ulow, vlow), p2low));
+    S::hStore(difference + 4, S::hAdd(S::hSub(uhigh, vhigh), p2high));
+  }
+}
+
+// The pair's sums for a four-lane tier, into coef as pairSums gives them: the first stage,
+// the other forward stages over the n/2 entries c, the pointwise products (S::pointwise, in
+// both coefficients), the backward stages but the last, and the last.
+template <class S>
+void pairSumsTwelve(typename S::Entry* c, const Limb* a, int an, const Limb* b, int bn, int n) {
+  const auto p = S::table(prime), p2 = S::table(twicePrime);
+  firstStageTwelve<S>(c, a, an, b, bn, n);
+  forwardStages<S>(c, n / 2, n / 4, p, p2);
+  for (int j = 0; j < n / 2; ++j) S::store(c[j], S::pointwise(S::load(c[j])));
+  backwardStages<S>(c, n / 2, p, p2);
+  lastStageTwelve<S>(c, n);
+}
+
 }  // namespace limbs::cyclic

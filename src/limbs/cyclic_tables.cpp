@@ -10,6 +10,7 @@ Lanes inv1, inv1Q, inv2, inv2Q, lift;
 Lanes scale[13], scaleQ[13];
 Lanes one, oneQ;
 Lanes coef[kMaxCyclic + 8];
+Twelve twelve[kMaxCyclic / 2];
 
 namespace {
 
