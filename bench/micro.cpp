@@ -91,6 +91,31 @@ void SquareInProducts(benchmark::State& state) {
   inProducts(state, [] { limbs::product(a, a, q); });
 }
 
+// A product (first arg 0) or square (1) of DIGITS digits by the whole-product transforms and
+// by Karatsuba, timed in turn: the counter "apart" is the first time over the second, where
+// the kernel has those transforms (else 1).
+void Whole(benchmark::State& state) {
+  using Clock = std::chrono::steady_clock;
+  dense(a, static_cast<int>(state.range(1)), 1);
+  dense(b, static_cast<int>(state.range(1)), 2);
+  const Num& other = state.range(0) == 1 ? a : b;
+  const limbs::Kernel kernel = limbs::useKernel(limbs::bestKernel());
+  const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
+  std::chrono::duration<double> whole{}, karatsuba{};
+  for (auto _ : state) {
+    limbs::setThresholds(kernel, {kept.product, kept.square, kept.cyclic, 1});
+    const auto t0 = Clock::now();
+    limbs::product(a, other, c);
+    const auto t1 = Clock::now();
+    limbs::setThresholds(kernel, {kept.product, kept.square, kept.cyclic, 0});
+    limbs::product(a, other, d);
+    whole += t1 - t0, karatsuba += Clock::now() - t1;
+    benchmark::DoNotOptimize(c.d[0] + d.d[0]);
+  }
+  limbs::setThresholds(kernel, kept);
+  state.counters["apart"] = whole / karatsuba;
+}
+
 // A power's step at precision p (a·b and b·b of p + 1 digits, p − p/2 of them fractional):
 // both products formed together, with the two formed apart timed in turn; the counter
 // "apart" is the first time over the second. With a second argument 1 the pair takes the
@@ -100,7 +125,7 @@ void PowerStep(benchmark::State& state) {
   const int p = static_cast<int>(state.range(0)), f = p - p / 2;
   const limbs::Kernel kernel = limbs::kernelInUse();
   const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
-  if (state.range(1) == 1) limbs::setThresholds(kernel, {kept.product, kept.square, 1});
+  if (state.range(1) == 1) limbs::setThresholds(kernel, {kept.product, kept.square, 1, kept.whole});
   dense(a, p + 1, 1);
   dense(b, p + 1, 2);
   std::chrono::duration<double> together{}, apart{};
@@ -137,8 +162,8 @@ void Threshold(benchmark::State& state) {
   const int t = static_cast<int>(state.range(2)), digits = static_cast<int>(state.range(3));
   if (limbs::useKernel(kernel) != kernel) return state.SkipWithError("kernel not here");
   const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
-  limbs::setThresholds(kernel, square ? limbs::Thresholds{kept.product, t, kept.cyclic}
-                                      : limbs::Thresholds{t, kept.square, kept.cyclic});
+  limbs::setThresholds(kernel, square ? limbs::Thresholds{kept.product, t, kept.cyclic, kept.whole}
+                                      : limbs::Thresholds{t, kept.square, kept.cyclic, kept.whole});
   dense(a, digits, 1);
   dense(b, digits, 2);
   for (auto _ : state) {
@@ -206,6 +231,9 @@ BENCHMARK(Quotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)
 BENCHMARK(QuotientInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SquareInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Whole)
+    ->ArgsProduct({{0, 1}, {8000, 10000, 16000, 17000, 18000, 19000, 20000, 20480}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(PowerStep)
     ->ArgsProduct({{2500, 4200, 5000, 7000, 8200, 9000, 9600, 9999}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);

@@ -145,8 +145,9 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
 }
 
 // Products and squares with Karatsuba down to two limbs (sums of halves stacked five deep)
-// equal the schoolbook ones, for dense limbs and limbs all 99999999, with every kernel; past
-// 1,844 limbs, where columns would overflow, a product equals the sum of its pieces'.
+// and by transform equal the schoolbook ones, for dense limbs and limbs all 99999999, with
+// every kernel; past 1,844 limbs, where columns would overflow, a product equals the sum of
+// its pieces'.
 TEST(Limbs, ProductsAtAnyThreshold) {
   static limbs::Num a, b, r, s, piece;
   unsigned seed = 5;
@@ -155,7 +156,8 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     for (int i = 0; i < len; ++i) x.d[i] %= limbs::kBase;
     x.len = len, x.d[len - 1] = std::max<limbs::Limb>(x.d[len - 1], 1);
   };
-  const int lengths[][2] = {{9, 9}, {40, 17}, {313, 313}, {700, 250}, {1844, 1844}, {1844, 900}};
+  // 641 and 1,281 limbs: the 10-digit coefficients' columns pass a transform length by one.
+  const int lengths[][2] = {{9, 9}, {40, 17}, {313, 313}, {700, 250}, {1844, 1844}, {1844, 900}, {641, 641}, {1281, 1281}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     const auto kernel = limbs::useKernel(static_cast<limbs::Kernel>(k));
     const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
@@ -163,11 +165,14 @@ TEST(Limbs, ProductsAtAnyThreshold) {
       for (const bool nines : {false, true}) {
         fill(a, len[0], nines), fill(b, len[1], nines);
         for (const limbs::Num* other : {&a, &b}) {
-          limbs::setThresholds(kernel, {5000, 5000, 0});
+          limbs::setThresholds(kernel, {5000, 5000, 0, 0});
           limbs::product(a, *other, r);
-          limbs::setThresholds(kernel, {2, 2, 0});
-          limbs::product(a, *other, s);
-          EXPECT_EQ(limbs::compare(r, s), 0) << len[0] << " by " << other->len << " limbs, kernel " << k;
+          for (const limbs::Thresholds t : {limbs::Thresholds{2, 2, 0, 0}, limbs::Thresholds{5000, 5000, 0, 1}}) {
+            limbs::setThresholds(kernel, t);
+            limbs::product(a, *other, s);
+            EXPECT_EQ(limbs::compare(r, s), 0) << len[0] << " by " << other->len << " limbs, kernel " << k
+                                               << (t.whole == 1 ? ", by transform" : "");
+          }
         }
       }
     }
@@ -185,23 +190,35 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     }
   }
   // Past 1,844 limbs (product's longest operands, longProduct's any): a·c is the sum of a's
-  // 1,000-limb pieces times c, whose columns 64 bits hold; c is a itself at equal lengths.
+  // 1,000-limb pieces times c (by Karatsuba), whose columns 64 bits hold; c is a itself at
+  // equal lengths. With the kernel's thresholds (operands on both sides of the whole
+  // products' thresholds) and by transform wherever one fits: 2,560 limbs of nines squared
+  // bring the transform's column sums to their bound.
   std::vector<limbs::Limb> ws(limbs::longScratch(4000)), got(6000), want(6000);
-  const int longer[][2] = {{1845, 1845}, {2560, 2560}, {2560, 2000}, {2200, 900}, {4000, 1900}, {3999, 2001}};
+  const int longer[][2] = {{1845, 1845}, {2560, 2560}, {2560, 2000}, {2200, 900}, {4000, 1900},
+                           {3999, 2001}, {2125, 2124}, {2125, 2125}, {2300, 2299}, {2300, 2300}};
+  const auto best = limbs::bestKernel();
+  const limbs::Thresholds own = limbs::thresholdsFor(best);
   for (const auto& len : longer) {
     for (const bool nines : {false, true}) {
       fill(a, len[0], nines), fill(b, len[1], !nines);
       const limbs::Num& c = len[0] == len[1] ? a : b;
-      std::fill(want.begin(), want.end(), 0), std::fill(got.begin(), got.end(), 0);
+      std::fill(want.begin(), want.end(), 0);
+      limbs::setThresholds(best, {own.product, own.square, own.cyclic, 0});
       for (int at = 0; at < a.len; at += 1000) {
         s.len = std::min(1000, a.len - at), std::copy(a.d + at, a.d + at + s.len, s.d), limbs::trim(s);
         limbs::product(s, c, piece), limbs::addTo(want.data() + at, 6000 - at, piece.d, piece.len);
       }
-      if (a.len <= limbs::kMaxOperand) limbs::product(a, c, r), std::copy(r.d, r.d + r.len, got.begin());
-      if (a.len > limbs::kMaxOperand) limbs::longProduct(got.data(), a.d, a.len, c.d, c.len, ws.data());
-      EXPECT_EQ(want, got) << len[0] << " by " << len[1] << (nines ? ", nines" : "");
+      for (const int whole : {own.whole, 1}) {
+        limbs::setThresholds(best, {own.product, own.square, own.cyclic, whole});
+        std::fill(got.begin(), got.end(), 0);
+        if (a.len <= limbs::kMaxOperand) limbs::product(a, c, r), std::copy(r.d, r.d + r.len, got.begin());
+        if (a.len > limbs::kMaxOperand) limbs::longProduct(got.data(), a.d, a.len, c.d, c.len, ws.data());
+        EXPECT_EQ(want, got) << len[0] << " by " << len[1] << (nines ? ", nines" : "") << ", from " << whole;
+      }
     }
   }
+  limbs::setThresholds(best, own);
   // A power's step, a·b and b·b at once (by cyclic transforms where they pay off), equals two
   // fixed-point products, with every kernel, with its own thresholds and with transforms
   // wherever they fit: lengths and fractions of precisions 9999, 9000, 7000, 5000 and 20,
@@ -219,7 +236,7 @@ TEST(Limbs, ProductsAtAnyThreshold) {
   for (int run = 0; run < 2 * (static_cast<int>(limbs::bestKernel()) + 1); ++run) {
     const limbs::Kernel kernel = limbs::useKernel(static_cast<limbs::Kernel>(run / 2));
     const limbs::Thresholds kept = limbs::thresholdsFor(kernel);
-    if (run % 2 == 1) limbs::setThresholds(kernel, {kept.product, kept.square, 1});
+    if (run % 2 == 1) limbs::setThresholds(kernel, {kept.product, kept.square, 1, kept.whole});
     const int k = static_cast<int>(kernel);
     for (const auto& row : pairs) {
       for (const bool nines : {false, true}) {

@@ -32,4 +32,13 @@ void cyclicPairSse41(const Limb* a, int an, const Limb* b, int bn, int n, int fr
 void cyclicPairNeon(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb);
 
+// Whole products and squares, where no column may be folded: their columns exceed 64 bits,
+// so the coefficients are 10-digit ones (below 10^10), and column sums below the primes'
+// product (about 2^88.6; 2,048 coefficients to an operand keep them below 2^78).
+// cyclicWholeAvx2: Σ_k (low[k] + high[k]·10^10)·x^k := a(x)·b(x) for coefficients a[0..an)
+// and b[0..bn), a square where b is a; an + bn − 1 <= n, n a power of two from 16 to
+// kMaxCyclic; low[k] below 2^63, high[k] below 2^56, both for k below n.
+void cyclicWholeAvx2(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n, std::uint64_t* low,
+                     std::uint64_t* high);
+
 }  // namespace limbs

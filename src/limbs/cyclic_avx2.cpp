@@ -66,6 +66,18 @@ struct Avx2 {
   }
   // a·b into lanes 0–2 and b·b into 3–5, from a in lanes 0–2 and b in 3–5.
   static V pointwise(V v) { return mulMontgomery(v, _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(3, 4, 5, 3, 4, 5, 6, 7))); }
+  // The whole products' operations (cyclic_stages.h).
+  static V coefficient(std::uint64_t c) {
+    const V lo = _mm256_set1_epi32(static_cast<int>(c & 0xFFFFFFFFu)), hi = _mm256_set1_epi32(static_cast<int>(c >> 32));
+    const V r = _mm256_add_epi32(mulTwiddle(lo, load(one), load(oneQ), load(prime)), _mm256_mullo_epi32(hi, load(wrap)));
+    return _mm256_blend_epi32(reduce(r, load(twicePrime)), _mm256_setzero_si256(), 0xC0);
+  }
+  static V cross(const Lanes& lo, const Lanes& up) { return _mm256_blend_epi32(load(lo), load(up), 0x38); }
+  static V upper(V v) { return _mm256_blend_epi32(_mm256_setzero_si256(), v, 0x38); }
+  static V flip(V v) { return _mm256_sub_epi32(_mm256_blend_epi32(v, _mm256_setzero_si256(), 0x38), upper(v)); }
+  static V lowerTwice(V v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 1, 2, 0, 1, 2, 6, 7)); }
+  static V upperTwice(V v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(3, 4, 5, 3, 4, 5, 6, 7)); }
+  static V multiply(V x, V y) { return mulMontgomery(x, y); }
 };
 
 // t[l] := lane l of c[0..8), for the lanes 0–5: an 8-by-8 transposition, two lanes short.
@@ -87,11 +99,10 @@ void transpose(const Lanes* c, V* t) {
 // Lane k of a table, in every lane.
 V lane(const Lanes& l, int k) { return _mm256_set1_epi32(static_cast<int>(l.v[k])); }
 
-// out[0..8) := the sums whose residues modulo the three primes (times n/2^32) are x[0..3),
-// taken from lanes first to first + 2: each residue scaled back, then Garner's mixed radix
-// t1 + p1·(t2 + p2·t3) modulo 2^64 (the sum itself is below it).
-void garner(const V* x, int first, int logN, std::uint64_t* out) {
-  V r[3];
+// r[0..3) := Garner's mixed-radix digits t1, t2, t3 of the eight sums whose residues modulo
+// the three primes (times n/2^32) are x[0..3), taken from lanes first to first + 2: each
+// residue scaled back, then t1 + p1·(t2 + p2·t3) is the sum.
+void mixedRadix(const V* x, int first, int logN, V* r) {
   for (int k = 0; k < 3; ++k) {
     const V p = _mm256_set1_epi32(static_cast<int>(kPrime[k]));
     r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
@@ -102,18 +113,45 @@ void garner(const V* x, int first, int logN, std::uint64_t* out) {
   const V p3 = _mm256_set1_epi32(static_cast<int>(kPrime[2]));
   const V d = _mm256_sub_epi32(_mm256_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
   r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
-  constexpr u64 p12 = u64{kPrime[0]} * kPrime[1];
-  const V p1 = _mm256_set1_epi64x(kPrime[0]), low = _mm256_set1_epi64x(p12 & 0xFFFFFFFFu);
-  const V high = _mm256_set1_epi64x(p12 >> 32);
+}
+
+// Lanes 0–3 (half 0) or 4–7 (half 1) of v, widened to 64 bits.
+V widen(V v, int half) {
+  return _mm256_cvtepu32_epi64(half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
+}
+
+// t1 + p1·t2 + m·t3 modulo 2^64 for the 64-bit lanes t1, t2, t3 below 2^32, m below 2^64.
+V mixed(V t1, V t2, V t3, std::uint64_t m) {
+  const V v = _mm256_add_epi64(t1, _mm256_mul_epu32(t2, _mm256_set1_epi64x(kPrime[0])));
+  const V low = _mm256_mul_epu32(t3, _mm256_set1_epi64x(static_cast<long long>(m & 0xFFFFFFFFu)));
+  const V high = _mm256_mul_epu32(t3, _mm256_set1_epi64x(static_cast<long long>(m >> 32)));
+  return _mm256_add_epi64(_mm256_add_epi64(v, low), _mm256_slli_epi64(high, 32));
+}
+
+constexpr u64 kP12 = u64{kPrime[0]} * kPrime[1];
+constexpr u64 kTen10 = 10000000000u;
+
+// out[0..8) := the eight sums of mixedRadix, modulo 2^64 (the sums themselves are below it).
+void garner(const V* x, int first, int logN, std::uint64_t* out) {
+  V r[3];
+  mixedRadix(x, first, logN, r);
   for (int half = 0; half < 2; ++half) {
-    const auto wide = [half](V v) {
-      return _mm256_cvtepu32_epi64(half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
-    };
-    const V t1 = wide(r[0]), t2 = wide(r[1]), t3 = wide(r[2]);
-    V v = _mm256_add_epi64(t1, _mm256_mul_epu32(t2, p1));
-    v = _mm256_add_epi64(v, _mm256_mul_epu32(t3, low));
-    v = _mm256_add_epi64(v, _mm256_slli_epi64(_mm256_mul_epu32(t3, high), 32));
+    const V v = mixed(widen(r[0], half), widen(r[1], half), widen(r[2], half), kP12);
     _mm256_storeu_si256(reinterpret_cast<V*>(out + 4 * half), v);
+  }
+}
+
+// The same eight sums as low + high·10^10: t1 + p1·t2 + t3·(p1·p2 mod 10^10) and
+// t3·floor(p1·p2 / 10^10), below 2^63 and 2^56.
+void garnerWide(const V* x, int first, int logN, std::uint64_t* low, std::uint64_t* high) {
+  V r[3];
+  mixedRadix(x, first, logN, r);
+  const V top = _mm256_set1_epi64x(static_cast<long long>(kP12 / kTen10));
+  for (int half = 0; half < 2; ++half) {
+    const V t3 = widen(r[2], half);
+    const V v = mixed(widen(r[0], half), widen(r[1], half), t3, kP12 % kTen10);
+    _mm256_storeu_si256(reinterpret_cast<V*>(low + 4 * half), v);
+    _mm256_storeu_si256(reinterpret_cast<V*>(high + 4 * half), _mm256_mul_epu32(t3, top));
   }
 }
 
@@ -130,7 +168,26 @@ void remaindersAvx2(int n, int from, int to, std::uint64_t* ab, std::uint64_t* b
   }
 }
 
+void remaindersWideAvx2(int n, std::uint64_t* low, std::uint64_t* high) {
+  const int logN = log2Of(n), half = n / 2;
+  for (int i = 0; i < half; i += 8) {
+    V t[6];
+    transpose(coef + i, t);
+    garnerWide(t, 0, logN, low + i, high + i);
+    garnerWide(t + 3, 3, logN, low + half + i, high + half + i);
+  }
+}
+
 }  // namespace cyclicAvx2
+
+void cyclicWholeAvx2(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n, std::uint64_t* low,
+                     std::uint64_t* high) {
+  using namespace cyclicAvx2;
+  assert(n <= kMaxCyclic && an + bn - 1 <= n);
+  cyclic::prepare();
+  cyclic::wholeSums<Avx2>(cyclic::coef, a, an, b, bn, n);
+  remaindersWideAvx2(n, low, high);
+}
 
 void cyclicPairAvx2(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                     std::uint64_t* bb) {

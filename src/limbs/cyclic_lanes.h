@@ -36,6 +36,9 @@ extern Lanes scale[13], scaleQ[13];
 // Every lane's factor 1 with its Shoup quotient, for the halves of an entry that a stage
 // across two coefficients only reduces.
 extern Lanes one, oneQ;
+// 2^32 modulo each lane's prime (lanes 6 and 7: 0), for the residues of coefficients past
+// 32 bits.
+extern Lanes wrap;
 // The transforms' coefficients, and a vector's worth past them for the last columns' group.
 extern Lanes coef[kMaxCyclic + 8];
 // The four-lane tiers' entries: two coefficients of the six transforms in twelve lanes
@@ -60,5 +63,10 @@ namespace limbs::cyclicAvx2 {
 // products are Montgomery's), given back exactly by Garner's mixed radix, eight columns at a
 // time. Compiled for AVX2, so called only where the processor has it.
 void remaindersAvx2(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb);
+
+// remaindersWideAvx2: the same from coef[0..n/2), where lanes 0–2 hold column i and lanes
+// 3–5 column n/2 + i, for sums up to the primes' product: column k's sum is
+// low[k] + high[k]·10^10 (low below 2^63, high below 2^56), for k below n.
+void remaindersWideAvx2(int n, std::uint64_t* low, std::uint64_t* high);
 
 }  // namespace limbs::cyclicAvx2

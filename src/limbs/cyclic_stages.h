@@ -199,4 +199,58 @@ void pairSumsTwelve(typename S::Entry* c, const Limb* a, int an, const Limb* b, 
   lastStageTwelve<S>(c, n);
 }
 
+// Whole products and squares hold two coefficients of one operand's three transforms per
+// entry: coefficient j in lanes 0–2, j + n/2 in 3–5 (S::cross(lo, up): lanes 0–2 of lo and
+// 3–5 of up; S::upper(v): lanes 3–5 of v, 0 elsewhere; S::flip(v): lanes 3–5 negated;
+// S::lowerTwice(v) and S::upperTwice(v): lanes 0–2, or 3–5, in both). Only the first
+// forward stage and the last backward one work across the two, so every other stage runs
+// on n/2 entries, and the pointwise products and the backward transform fill every lane.
+
+// c[0..n/2) := the first forward stage of x[0..xn) (S::coefficient(v): v's residues below
+// 2p in lanes 0–5, for v below 2^34): entry j holds u + v in lanes 0–2 and (u − v)·w in 3–5,
+// for u and v the coefficients j and j + n/2.
+template <class S>
+void firstStageHalves(typename S::Entry* c, const std::uint64_t* x, int xn, int n) {
+  const auto p = S::table(prime), upper2p = S::upper(S::table(twicePrime));
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    auto s = S::add(S::coefficient(j < xn ? x[j] : 0), upper2p);
+    if (half + j < xn) s = S::add(s, S::flip(S::coefficient(x[half + j])));
+    S::store(c[j], S::mulTwiddle(s, S::cross(one, forwardW[half + j]), S::cross(oneQ, forwardQ[half + j]), p));
+  }
+}
+
+// The last backward stage over c[0..n/2), in place: entry j := u + v·w in lanes 0–2 and
+// u − v·w in 3–5 ([0, 4p)), for u and v its lanes 0–2 and 3–5; columns j and j + n/2.
+template <class S>
+void lastStageHalves(typename S::Entry* c, int n) {
+  const auto p = S::table(prime), upper2p = S::upper(S::table(twicePrime));
+  const int half = n / 2;
+  for (int j = 0; j < half; ++j) {
+    const auto t = S::mulTwiddle(S::load(c[j]), S::cross(one, backwardW[half + j]),
+                                 S::cross(oneQ, backwardQ[half + j]), p);
+    S::store(c[j], S::add(S::lowerTwice(t), S::add(S::flip(S::upperTwice(t)), upper2p)));
+  }
+}
+
+// c[0..n/2) := n·2^−32 times the cyclic sums of a·b modulo each prime, columns j and j + n/2
+// in entry j, [0, 4p): a's transform in c[0..n/2), b's (unless b is a: a square) in
+// c[n/2..n), their products (S::multiply, Montgomery's), the backward transform.
+template <class S>
+void wholeSums(typename S::Entry* c, const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n) {
+  const auto p = S::table(prime), p2 = S::table(twicePrime);
+  const int half = n / 2;
+  typename S::Entry* other = c;
+  firstStageHalves<S>(c, a, an, n);
+  forwardStages<S>(c, half, half / 2, p, p2);
+  if (b != a) {
+    other = c + half;
+    firstStageHalves<S>(other, b, bn, n);
+    forwardStages<S>(other, half, half / 2, p, p2);
+  }
+  for (int j = 0; j < half; ++j) S::store(c[j], S::multiply(S::load(c[j]), S::load(other[j])));
+  backwardStages<S>(c, half, p, p2);
+  lastStageHalves<S>(c, n);
+}
+
 }  // namespace limbs::cyclic

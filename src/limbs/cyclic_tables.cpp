@@ -9,6 +9,7 @@ Lanes prime, twicePrime, oddPrime, negInverse, oddNegInverse;
 Lanes inv1, inv1Q, inv2, inv2Q, lift;
 Lanes scale[13], scaleQ[13];
 Lanes one, oneQ;
+Lanes wrap;
 Lanes coef[kMaxCyclic + 8];
 Twelve twelve[kMaxCyclic / 2];
 
@@ -49,6 +50,7 @@ void buildConstants() {
     inv1.v[k] = powMod(kPrime[0], p - 2, p), inv2.v[k] = powMod(kPrime[1], p - 2, p);
     inv1Q.v[k] = shoupQuotient(inv1.v[k], p), inv2Q.v[k] = shoupQuotient(inv2.v[k], p);
     one.v[k] = 1, oneQ.v[k] = shoupQuotient(1, p);
+    wrap.v[k] = k < 6 ? static_cast<u32>((u64{1} << 32) % p) : 0;
     for (int e = 0; e < 13; ++e) {
       scale[e].v[k] = static_cast<u32>(powMod(u64{1} << e, p - 2, p) * (u64{1} << 32) % p);
       scaleQ[e].v[k] = shoupQuotient(scale[e].v[k], p);

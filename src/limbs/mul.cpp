@@ -33,13 +33,18 @@ constexpr int kMaxDepth = 5;
 // are SSE2's, whose column sums it takes; AVX-512's from an earlier measurement, NEON's as
 // SSE2's, its width. The pair's: AVX2's and AVX-512's where they win, SSE4.1's too (from
 // 8,800 digits); NEON's where SSE4.1's win by 1.3 times (from 9,600), for want of an ARM
-// processor to time them on.
-constexpr std::array<Thresholds, 6> kMeasured{
-    {{200, 320, 0}, {128, 128, 0}, {128, 128, 1100}, {200, 320, 1024}, {440, 720, 512}, {128, 128, 1200}}};
+// processor to time them on. Whole products' and squares': AVX2's and AVX-512's where they
+// win (from 17,000 and 18,400 digits).
+constexpr std::array<Thresholds, 6> kMeasured{{{200, 320, 0, 0},
+                                                {128, 128, 0, 0},
+                                                {128, 128, 1100, 0},
+                                                {200, 320, 1024, 2125},
+                                                {440, 720, 512, 2300},
+                                                {128, 128, 1200, 0}}};
 std::array<Thresholds, 6> thresholds = kMeasured;
 
 // Those of the kernel in use, for the products now under way.
-Thresholds current{200, 320, 0};
+Thresholds current{200, 320, 0, 0};
 
 // Scratch of the column recursion: per Karatsuba level of n limbs (halves of m), the sums of
 // halves (2m limbs) and their product's columns (2m + kColumnSlack); an unbalanced product
@@ -192,6 +197,72 @@ void unbalancedColumns(Sum* s, const Limb* a, int an, const Limb* b, int bn, Sum
   }
 }
 
+// Whole products by transform take 10-digit coefficients, four to five limbs.
+constexpr int kWholeDigits = 10;
+using WholeFn = void (*)(const Sum*, int, const Sum*, int, int, Sum*, Sum*);
+WholeFn wholeOf(Kernel k) {
+#if ZANTORIX_AVX_KERNELS
+  if (k == Kernel::avx2 || k == Kernel::avx512) return cyclicWholeAvx2;
+#endif
+  (void)k;
+  return nullptr;
+}
+
+// c[0..) := the 10-digit coefficients of x[0..xn), least first; returns their count.
+int toCoefficients(const Limb* x, int xn, Sum* c) {
+  const auto at = [&](int i) { return i < xn ? x[i] : Limb{0}; };
+  const int count = (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits;  // at most kMaxCyclic
+  for (int k = 0, i = 0; k < count; k += 4, i += 5) {
+    const Limb l1 = at(i + 1), l2 = at(i + 2), l3 = at(i + 3);
+    c[k] = at(i) + Sum{l1 % 100} * kBase;
+    c[k + 1] = l1 / 100 + Sum{l2 % 10000} * 1000000;
+    c[k + 2] = l2 / 10000 + Sum{l3 % 1000000} * 10000;
+    c[k + 3] = l3 / 1000000 + Sum{at(i + 4)} * 100;
+  }
+  return count;
+}
+
+// s[limb] and s[limb + 1] += v·10^(8 − D digits): v at the D-digit mark of limb `limb`,
+// split at the limb boundary; only below len.
+template <Sum D>
+inline void placeAt(Sum* s, int len, int limb, Sum v) {
+  if (limb < len) s[limb] += v % D * (kBase / D);
+  if (limb + 1 < len) s[limb + 1] += v / D;
+}
+
+// s[0..len) := limb-column sums (below 2^64) of Σ_k (low[k] + high[k]·10^10)·10^(10k) for
+// k below count, modulo B^len; s holds len + kColumnSlack sums, those past len zero.
+void limbColumns(Sum* s, int len, const Sum* low, const Sum* high, int count) {
+  std::fill(s, s + len + kColumnSlack, Sum{0});
+  const auto at = [&](int k) { return (k < count ? low[k] : 0) + (k > 0 && k <= count ? high[k - 1] : 0); };
+  for (int k = 0, limb = 0; k <= count && limb < len; k += 4, limb += 5) {
+    placeAt<kBase>(s, len, limb, at(k));
+    placeAt<1000000>(s, len, limb + 1, at(k + 1));
+    placeAt<10000>(s, len, limb + 2, at(k + 2));
+    placeAt<100>(s, len, limb + 3, at(k + 3));
+  }
+}
+
+// r[drop..k) as columnProduct gives them (k = min(an + bn, keep)), by the whole-product
+// transforms where the kernel has them, the shorter operand reaches its threshold and the
+// coefficients' columns fit the longest transform; false (r untouched) elsewhere.
+bool wholeProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep, int drop) {
+  static Sum ca[kMaxCyclic + 4], cb[kMaxCyclic + 4], low[kMaxCyclic], high[kMaxCyclic];
+  const WholeFn whole = wholeOf(kernelInUse());
+  if (whole == nullptr || current.whole == 0 || std::min(an, bn) < current.whole) return false;
+  const auto count = [](int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; };
+  int n = 16;
+  while (n < count(an) + count(bn) - 1) n *= 2;
+  if (n > kMaxCyclic || an + bn > kMaxLimbs) return false;
+  const bool square = an == bn && std::equal(a, a + an, b);
+  const int na = toCoefficients(a, an, ca), nb = square ? na : toCoefficients(b, bn, cb);
+  whole(ca, na, square ? ca : cb, nb, n, low, high);
+  const int len = std::min(an + bn, keep);
+  limbColumns(columns, len, low, high, std::min(n, na + nb - 1));
+  carryOut(r, columns, len, std::clamp(drop, 0, len));
+  return true;
+}
+
 // r[drop..k) := the limbs of a · b mod B^k from limb `drop` on, k = min(an + bn, keep), for
 // bn <= an, bn <= kColumnMax: the columns, then the carries of those below k.
 void columnProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep = kMaxLimbs, int drop = 0) {
@@ -226,6 +297,7 @@ void piecewise(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) 
 void longProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, Limb* ws) {
   if (an < bn) return longProduct(r, b, bn, a, an, ws);
   current = thresholds[static_cast<std::size_t>(kernelInUse())];
+  if (wholeProduct(r, a, an, b, bn, kMaxLimbs, 0)) return;
   if (bn <= kColumnMax) return piecewise(r, a, an, b, bn, ws);
   const int m = (an + 1) / 2, len = an + bn;
   if (bn <= m) {  // pieces of bn limbs, each a product of two long operands
@@ -272,7 +344,8 @@ void product(const Num& a, const Num& b, Num& out, int keepLimbs, int dropLimbs)
   Limb* r = out.d + la + lb;
   const Limb *x = a.d + la, *y = b.d + lb;
   const bool swap = an < bn;
-  if (std::min(an, bn) > kColumnMax) {
+  if (wholeProduct(r, x, an, y, bn, keepLimbs - la - lb, dropLimbs - la - lb)) {
+  } else if (std::min(an, bn) > kColumnMax) {
     longProduct(r, x, an, y, bn, wide);  // all of it, whatever keepLimbs and dropLimbs
   } else {
     columnProduct(r, swap ? y : x, std::max(an, bn), swap ? x : y, std::min(an, bn), keepLimbs - la - lb,

@@ -1,5 +1,6 @@
 // Products and squares of wide integers: schoolbook column sums below a threshold,
-// Karatsuba above it. All scratch is static; nothing is allocated, except by longProduct's
+// Karatsuba above it, and number-theoretic transforms for the longest where the kernel has
+// them. All scratch is static; nothing is allocated, except by longProduct's
 // callers.
 #pragma once
 
@@ -13,9 +14,10 @@ namespace limbs {
 // bench/micro (bench/README.md says where); any from 2 up gives the same products. A power's
 // step takes its two products from one transform pair where the longer operand has `cyclic`
 // limbs or more (0: never; kernels with transforms only), as long as the transform is
-// not over twice the operand. Any value gives the same products.
+// not over twice the operand. From `whole` limbs in the shorter operand on, whole products
+// and squares are formed by transforms too (0: never). Any value gives the same products.
 struct Thresholds {
-  int product, square, cyclic;
+  int product, square, cyclic, whole;
 };
 // thresholdsFor: those of a kernel. setThresholds: changes them, for the benchmark that
 // measures them and the tests that try both sides.
