@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 
 #include "limbs/columns.h"
@@ -242,22 +243,43 @@ void limbColumns(Sum* s, int len, const Sum* low, const Sum* high, int count) {
   }
 }
 
+// The 10-digit coefficients of xn limbs.
+constexpr int coefficientsOf(int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; }
+
+// Whether a whole product by transforms of length n pays off against Karatsuba for operands
+// of an and bn limbs: transforms cost about n·log2(n), Karatsuba about an·bn^0.585 for
+// bn <= an, and the kernel's `whole` threshold is where a 4,096-coefficient transform of
+// two equal operands breaks even (1: always; 0: never).
+bool wholePays(int n, int an, int bn) {
+  if (current.whole <= 1) return current.whole == 1;
+  const double transform = n * std::log2(n) / (kMaxCyclic * 12.0);
+  const double karatsuba = std::max(an, bn) * std::pow(std::min(an, bn), 0.585) / std::pow(current.whole, 1.585);
+  return transform <= karatsuba;
+}
+
+// The whole products' transform length for a·b: the shortest power of two that holds every
+// column of the 10-digit coefficients' product; 0 where none does or where the transforms
+// do not pay off.
+int wholeLength(int an, int bn) {
+  if (current.whole == 0 || (current.whole > 1 && 4 * std::min(an, bn) < current.whole)) return 0;
+  const int total = coefficientsOf(an) + coefficientsOf(bn) - 1;
+  int n = 16;
+  while (n < total) n *= 2;
+  return n <= kMaxCyclic && an + bn <= kMaxLimbs && wholePays(n, an, bn) ? n : 0;
+}
+
 // r[drop..k) as columnProduct gives them (k = min(an + bn, keep)), by the whole-product
-// transforms where the kernel has them, the shorter operand reaches its threshold and the
-// coefficients' columns fit the longest transform; false (r untouched) elsewhere.
+// transforms where the kernel has them and they pay off; false (r untouched) elsewhere.
 bool wholeProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep, int drop) {
   static Sum ca[kMaxCyclic + 4], cb[kMaxCyclic + 4], low[kMaxCyclic], high[kMaxCyclic];
   const WholeFn whole = wholeOf(kernelInUse());
-  if (whole == nullptr || current.whole == 0 || std::min(an, bn) < current.whole) return false;
-  const auto count = [](int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; };
-  int n = 16;
-  while (n < count(an) + count(bn) - 1) n *= 2;
-  if (n > kMaxCyclic || an + bn > kMaxLimbs) return false;
+  const int n = whole == nullptr ? 0 : wholeLength(an, bn);
+  if (n == 0) return false;
   const bool square = an == bn && std::equal(a, a + an, b);
   const int na = toCoefficients(a, an, ca), nb = square ? na : toCoefficients(b, bn, cb);
   whole(ca, na, square ? ca : cb, nb, n, low, high);
   const int len = std::min(an + bn, keep);
-  limbColumns(columns, len, low, high, std::min(n, na + nb - 1));
+  limbColumns(columns, len, low, high, na + nb - 1);
   carryOut(r, columns, len, std::clamp(drop, 0, len));
   return true;
 }
