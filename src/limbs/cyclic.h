@@ -40,5 +40,8 @@ void cyclicPairNeon(const Limb* a, int an, const Limb* b, int bn, int n, int fro
 // kMaxCyclic; low[k] below 2^63, high[k] below 2^56, both for k below n.
 void cyclicWholeAvx2(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n, std::uint64_t* low,
                      std::uint64_t* high);
+// cyclicWholeAvx512: the same, two entries to a vector in every stage but the first and last.
+void cyclicWholeAvx512(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n, std::uint64_t* low,
+                       std::uint64_t* high);
 
 }  // namespace limbs

@@ -168,6 +168,9 @@ void remaindersAvx2(int n, int from, int to, std::uint64_t* ab, std::uint64_t* b
   }
 }
 
+void firstStageHalvesAvx2(const std::uint64_t* x, int xn, int n) { firstStageHalves<Avx2>(coef, x, xn, n); }
+void lastStageHalvesAvx2(int n) { lastStageHalves<Avx2>(coef, n); }
+
 void remaindersWideAvx2(int n, std::uint64_t* low, std::uint64_t* high) {
   const int logN = log2Of(n), half = n / 2;
   for (int i = 0; i < half; i += 8) {

@@ -83,16 +83,33 @@ V limbsAt(const Limb* a, int an, const Limb* b, int bn, int i) {
   return _mm512_maskz_mov_epi32(0x3F3F, _mm512_mask_blend_epi32(0x3838, x, y));
 }
 
-// The first forward stage, read from the limbs: pair j := (u + v, (u − v)·w) for u and v
-// the coefficients j and j + n/2, both halves through one product (by 1 in the lower half).
+// The forward butterfly across the halves: (u + v, (u − v)·w) for u and v (in both halves,
+// below 2p) the entries j and j + half, w = forwardW[half + j]; both through one product (by 1
+// in the lower half).
+V acrossForward(V u, V v, int half, int j) {
+  const V s = _mm512_add_epi32(u, _mm512_mask_sub_epi32(v, 0xFF00, both(cyclic::twicePrime), v));
+  return mulTwiddle(s, halves(cyclic::one, cyclic::forwardW[half + j]), halves(cyclic::oneQ, cyclic::forwardQ[half + j]),
+                    both(cyclic::prime));
+}
+
+// The first forward stage, read from the limbs: pair j := the coefficients j and j + n/2.
 void firstStage(const Limb* a, int an, const Limb* b, int bn, int n) {
-  const V p = both(cyclic::prime), p2 = both(cyclic::twicePrime);
   const int half = n / 2;
+  for (int j = 0; j < half; ++j) store(coef[j], acrossForward(limbsAt(a, an, b, bn, j), limbsAt(a, an, b, bn, half + j), half, j));
+}
+
+// The backward butterfly across the halves, into the AVX2 file's coefficients j and j + half
+// ([0, 4p)): the lower half plus and minus the upper times backwardW[half + j], for c[j]
+// below 4p.
+void acrossBackward(const Pair* c, int half) {
+  const V p = both(cyclic::prime);
+  const H h2 = _mm256_load_si256(reinterpret_cast<const H*>(cyclic::twicePrime.v));
   for (int j = 0; j < half; ++j) {
-    const V u = limbsAt(a, an, b, bn, j), v = limbsAt(a, an, b, bn, half + j);
-    const V s = _mm512_add_epi32(u, _mm512_mask_sub_epi32(v, 0xFF00, p2, v));
-    store(coef[j],
-          mulTwiddle(s, halves(cyclic::one, cyclic::forwardW[half + j]), halves(cyclic::oneQ, cyclic::forwardQ[half + j]), p));
+    const V t = mulTwiddle(load(c[j]), halves(cyclic::one, cyclic::backwardW[half + j]),
+                           halves(cyclic::oneQ, cyclic::backwardQ[half + j]), p);
+    const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
+    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[j].v), _mm256_add_epi32(u, v));
+    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[half + j].v), _mm256_add_epi32(_mm256_sub_epi32(u, v), h2));
   }
 }
 
@@ -114,18 +131,8 @@ void pointwise(int n) {
 // The backward transform: every stage but the last within the halves, then the last into
 // the AVX2 file's coefficients, one per entry, as its remainders read them ([0, 4p)).
 void backward(int n) {
-  const V p = both(cyclic::prime), p2 = both(cyclic::twicePrime);
-  const int pairs = n / 2;
-  cyclic::backwardStages<Avx512>(coef, pairs, p, p2);
-  const H h2 = _mm512_castsi512_si256(p2);
-  for (int j = 0; j < pairs; ++j) {
-    const V t = mulTwiddle(load(coef[j]), halves(cyclic::one, cyclic::backwardW[pairs + j]),
-                           halves(cyclic::oneQ, cyclic::backwardQ[pairs + j]), p);
-    const H u = _mm512_castsi512_si256(t), v = _mm512_extracti64x4_epi64(t, 1);
-    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[j].v), _mm256_add_epi32(u, v));
-    _mm256_store_si256(reinterpret_cast<H*>(cyclic::coef[pairs + j].v),
-                       _mm256_add_epi32(_mm256_sub_epi32(u, v), h2));
-  }
+  cyclic::backwardStages<Avx512>(coef, n / 2, both(cyclic::prime), both(cyclic::twicePrime));
+  acrossBackward(coef, n / 2);
 }
 
 // The AVX2 file's coefficients := n times the cyclic sums a·b (lanes 0–2) and b·b (3–5).
@@ -136,9 +143,47 @@ void sums(const Limb* a, int an, const Limb* b, int bn, int n) {
   backward(n);
 }
 
+// The whole products' second forward stage, from the AVX2 file's entries (two coefficients
+// of one operand each, after the first stage) into pairs c[0..n/4): entries j and j + n/4.
+void wholeSecondStage(Pair* c, int n) {
+  const int quarter = n / 4;
+  for (int j = 0; j < quarter; ++j) store(c[j], acrossForward(both(cyclic::coef[j]), both(cyclic::coef[quarter + j]), quarter, j));
+}
+
+// Whole products' sums into the AVX2 file's entries as its remainders read them: each
+// operand's first stage there, the second across the halves here, the rest of the forward
+// stages and the pointwise products on n/4 pairs, the backward stages back to the AVX2 file's
+// last one.
+void wholeSums(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n) {
+  const V p = both(cyclic::prime), p2 = both(cyclic::twicePrime);
+  const int quarter = n / 4;
+  Pair* other = coef;
+  cyclicAvx2::firstStageHalvesAvx2(a, an, n);
+  wholeSecondStage(coef, n);
+  cyclic::forwardStages<Avx512>(coef, quarter, quarter / 2, p, p2);
+  if (b != a) {
+    other = coef + quarter;
+    cyclicAvx2::firstStageHalvesAvx2(b, bn, n);
+    wholeSecondStage(other, n);
+    cyclic::forwardStages<Avx512>(other, quarter, quarter / 2, p, p2);
+  }
+  for (int j = 0; j < quarter; ++j) store(coef[j], mulMontgomery(load(coef[j]), load(other[j])));
+  cyclic::backwardStages<Avx512>(coef, quarter, p, p2);
+  acrossBackward(coef, quarter);
+  cyclicAvx2::lastStageHalvesAvx2(n);
+}
+
 }  // namespace
 
 }  // namespace cyclicAvx512
+
+void cyclicWholeAvx512(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, int n, std::uint64_t* low,
+                       std::uint64_t* high) {
+  assert(n <= kMaxCyclic && an + bn - 1 <= n);
+  cyclic::prepare();
+  cyclicAvx512::wholeSums(a, an, b, bn, n);
+  cyclicAvx2::remaindersWideAvx2(n, low, high);
+}
 
 void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int from, int to, std::uint64_t* ab,
                       std::uint64_t* bb) {

@@ -69,4 +69,10 @@ void remaindersAvx2(int n, int from, int to, std::uint64_t* ab, std::uint64_t* b
 // low[k] + high[k]·10^10 (low below 2^63, high below 2^56), for k below n.
 void remaindersWideAvx2(int n, std::uint64_t* low, std::uint64_t* high);
 
+// The whole products' first forward stage of x[0..xn) into coef[0..n/2), and their last
+// backward stage over coef[0..n/2) (cyclic_stages.h), for the AVX-512 tier, whose other
+// stages hold two of these entries to a vector.
+void firstStageHalvesAvx2(const std::uint64_t* x, int xn, int n);
+void lastStageHalvesAvx2(int n);
+
 }  // namespace limbs::cyclicAvx2

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <cmath>
 #include <cstddef>
 
 #include "limbs/columns.h"
@@ -34,12 +33,13 @@ constexpr int kMaxDepth = 5;
 // SSE4.1's are SSE2's, whose column sums it takes; NEON's as SSE2's, its width. The pair's: AVX2's and AVX-512's where they win, SSE4.1's too (from
 // 8,800 digits); NEON's where SSE4.1's win by 1.3 times (from 9,600), for want of an ARM
 // processor to time them on. Whole products' and squares': AVX2's and AVX-512's where they
-// win (from 17,000 and 19,600 digits).
+// win (from 16,000 and 14,760 digits; past 1,844 limbs Karatsuba takes a level on
+// normalised limbs, and there AVX-512's transforms win at once).
 constexpr std::array<Thresholds, 6> kMeasured{{{200, 320, 0, 0},
                                                 {128, 128, 0, 0},
                                                 {128, 128, 1100, 0},
-                                                {200, 320, 1024, 2125},
-                                                {200, 240, 512, 2450},
+                                                {200, 320, 1024, 2000},
+                                                {200, 240, 512, 1845},
                                                 {128, 128, 1200, 0}}};
 std::array<Thresholds, 6> thresholds = kMeasured;
 
@@ -202,7 +202,8 @@ constexpr int kWholeDigits = 10;
 using WholeFn = void (*)(const Sum*, int, const Sum*, int, int, Sum*, Sum*);
 WholeFn wholeOf(Kernel k) {
 #if ZANTORIX_AVX_KERNELS
-  if (k == Kernel::avx2 || k == Kernel::avx512) return cyclicWholeAvx2;
+  if (k == Kernel::avx512) return cyclicWholeAvx512;
+  if (k == Kernel::avx2) return cyclicWholeAvx2;
 #endif
   (void)k;
   return nullptr;
@@ -246,26 +247,15 @@ void limbColumns(Sum* s, int len, const Sum* low, const Sum* high, int count) {
 // The 10-digit coefficients of xn limbs.
 constexpr int coefficientsOf(int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; }
 
-// Whether a whole product by transforms of length n pays off against Karatsuba for operands
-// of an and bn limbs: transforms cost about n·log2(n), Karatsuba about an·bn^0.585 for
-// bn <= an, and the kernel's `whole` threshold is where a 4,096-coefficient transform of
-// two equal operands breaks even (1: always; 0: never).
-bool wholePays(int n, int an, int bn) {
-  if (current.whole <= 1) return current.whole == 1;
-  const double transform = n * std::log2(n) / (kMaxCyclic * 12.0);
-  const double karatsuba = std::max(an, bn) * std::pow(std::min(an, bn), 0.585) / std::pow(current.whole, 1.585);
-  return transform <= karatsuba;
-}
-
 // The whole products' transform length for a·b: the shortest power of two that holds every
-// column of the 10-digit coefficients' product; 0 where none does or where the transforms
-// do not pay off.
+// column of the 10-digit coefficients' product; 0 where none does, or where the shorter
+// operand is below the kernel's threshold.
 int wholeLength(int an, int bn) {
-  if (current.whole == 0 || (current.whole > 1 && 4 * std::min(an, bn) < current.whole)) return 0;
+  if (current.whole == 0 || std::min(an, bn) < current.whole) return 0;
   const int total = coefficientsOf(an) + coefficientsOf(bn) - 1;
   int n = 16;
   while (n < total) n *= 2;
-  return n <= kMaxCyclic && an + bn <= kMaxLimbs && wholePays(n, an, bn) ? n : 0;
+  return n <= kMaxCyclic && an + bn <= kMaxLimbs ? n : 0;
 }
 
 // r[drop..k) as columnProduct gives them (k = min(an + bn, keep)), by the whole-product
