@@ -232,7 +232,7 @@ BENCHMARK(QuotientInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(SquareInProducts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(LongQuotient)->Arg(20)->Arg(100)->Arg(200)->Arg(400)->Arg(1000)->Arg(2000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Whole)
-    ->ArgsProduct({{0, 1}, {10000, 14000, 14500, 15000, 15500, 16000, 17000, 18000, 20000, 20480}})
+    ->ArgsProduct({{0, 1}, {10000, 14500, 15000, 16000, 18000, 20000, 20480}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(PowerStep)
     ->ArgsProduct({{2500, 4200, 5000, 7000, 8200, 9000, 9600, 9999}, {0, 1}})

@@ -30,16 +30,15 @@ constexpr int kMaxDepth = 5;
 
 // The thresholds by kernel (plain, SSE2, SSE4.1, AVX2, AVX-512, NEON), measured with
 // bench/micro (bench/README.md says where): Karatsuba's for plain, SSE2, AVX2 and AVX-512;
-// SSE4.1's are SSE2's, whose column sums it takes; NEON's as SSE2's, its width. The pair's: AVX2's and AVX-512's where they win, SSE4.1's too (from
-// 8,800 digits); NEON's where SSE4.1's win by 1.3 times (from 9,600), for want of an ARM
-// processor to time them on. Whole products' and squares': AVX2's and AVX-512's where they
-// win (from 16,000 and 14,760 digits; past 1,844 limbs Karatsuba takes a level on
-// normalised limbs, and there AVX-512's transforms win at once).
+// SSE4.1's are SSE2's, whose column sums it takes; NEON's as SSE2's, its width. The pair's:
+// AVX2's and AVX-512's where they win, SSE4.1's too (from 8,800 digits); NEON's where
+// SSE4.1's win by 1.3 times (from 9,600), for want of an ARM processor to time them on. Whole
+// products' and squares': AVX2's and AVX-512's where they win, from 16,000 digits.
 constexpr std::array<Thresholds, 6> kMeasured{{{200, 320, 0, 0},
                                                 {128, 128, 0, 0},
                                                 {128, 128, 1100, 0},
                                                 {200, 320, 1024, 2000},
-                                                {200, 240, 512, 1845},
+                                                {200, 240, 512, 2000},
                                                 {128, 128, 1200, 0}}};
 std::array<Thresholds, 6> thresholds = kMeasured;
 
