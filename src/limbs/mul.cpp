@@ -196,7 +196,8 @@ void unbalancedColumns(Sum* s, const Limb* a, int an, const Limb* b, int bn, Sum
   }
 }
 
-// Whole products by transform take 10-digit coefficients, four to five limbs.
+// Whole products by transform take 10-digit coefficients, four to five limbs; the kernel's
+// transforms for them, if any.
 constexpr int kWholeDigits = 10;
 using WholeFn = void (*)(const Sum*, int, const Sum*, int, int, Sum*, Sum*);
 WholeFn wholeOf(Kernel k) {
@@ -208,10 +209,14 @@ WholeFn wholeOf(Kernel k) {
   return nullptr;
 }
 
-// c[0..) := the 10-digit coefficients of x[0..xn), least first; returns their count.
+// The 10-digit coefficients of xn limbs.
+constexpr int coefficientsOf(int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; }
+
+// c[0..) := the 10-digit coefficients of x[0..xn), least first; returns their count. c holds
+// it rounded up to four more.
 int toCoefficients(const Limb* x, int xn, Sum* c) {
   const auto at = [&](int i) { return i < xn ? x[i] : Limb{0}; };
-  const int count = (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits;  // at most kMaxCyclic
+  const int count = coefficientsOf(xn);
   for (int k = 0, i = 0; k < count; k += 4, i += 5) {
     const Limb l1 = at(i + 1), l2 = at(i + 2), l3 = at(i + 3);
     c[k] = at(i) + Sum{l1 % 100} * kBase;
@@ -230,8 +235,9 @@ inline void placeAt(Sum* s, int len, int limb, Sum v) {
   if (limb + 1 < len) s[limb + 1] += v / D;
 }
 
-// s[0..len) := limb-column sums (below 2^64) of Σ_k (low[k] + high[k]·10^10)·10^(10k) for
-// k below count, modulo B^len; s holds len + kColumnSlack sums, those past len zero.
+// s[0..len) := limb-column sums of Σ_k (low[k] + high[k]·10^10)·10^(10k) for k below count,
+// modulo B^len; s holds len + kColumnSlack sums, those past len zero. With low below 2^63
+// and high below 2^56 each 10-digit column's part is below 2^64, and so is each limb's sum.
 void limbColumns(Sum* s, int len, const Sum* low, const Sum* high, int count) {
   std::fill(s, s + len + kColumnSlack, Sum{0});
   const auto at = [&](int k) { return (k < count ? low[k] : 0) + (k > 0 && k <= count ? high[k - 1] : 0); };
@@ -242,9 +248,6 @@ void limbColumns(Sum* s, int len, const Sum* low, const Sum* high, int count) {
     placeAt<100>(s, len, limb + 3, at(k + 3));
   }
 }
-
-// The 10-digit coefficients of xn limbs.
-constexpr int coefficientsOf(int xn) { return (kLimbDigits * xn + kWholeDigits - 1) / kWholeDigits; }
 
 // The whole products' transform length for a·b: the shortest power of two that holds every
 // column of the 10-digit coefficients' product; 0 where none does, or where the shorter
@@ -258,7 +261,8 @@ int wholeLength(int an, int bn) {
 }
 
 // r[drop..k) as columnProduct gives them (k = min(an + bn, keep)), by the whole-product
-// transforms where the kernel has them and they pay off; false (r untouched) elsewhere.
+// transforms where the kernel has them and the shorter operand reaches its threshold; false
+// (r untouched) elsewhere.
 bool wholeProduct(Limb* r, const Limb* a, int an, const Limb* b, int bn, int keep, int drop) {
   static Sum ca[kMaxCyclic + 4], cb[kMaxCyclic + 4], low[kMaxCyclic], high[kMaxCyclic];
   const WholeFn whole = wholeOf(kernelInUse());
@@ -354,12 +358,13 @@ void product(const Num& a, const Num& b, Num& out, int keepLimbs, int dropLimbs)
   Limb* r = out.d + la + lb;
   const Limb *x = a.d + la, *y = b.d + lb;
   const bool swap = an < bn;
-  if (wholeProduct(r, x, an, y, bn, keepLimbs - la - lb, dropLimbs - la - lb)) {
+  const int keep = keepLimbs - la - lb, drop = dropLimbs - la - lb;
+  if (wholeProduct(r, x, an, y, bn, keep, drop)) {
+    // by transform
   } else if (std::min(an, bn) > kColumnMax) {
     longProduct(r, x, an, y, bn, wide);  // all of it, whatever keepLimbs and dropLimbs
   } else {
-    columnProduct(r, swap ? y : x, std::max(an, bn), swap ? x : y, std::min(an, bn), keepLimbs - la - lb,
-                  dropLimbs - la - lb);
+    columnProduct(r, swap ? y : x, std::max(an, bn), swap ? x : y, std::min(an, bn), keep, drop);
   }
   out.len = std::min(a.len + b.len, keepLimbs);
   trim(out);
