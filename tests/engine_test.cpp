@@ -108,6 +108,28 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
     EXPECT_EQ(limbs::subFrom(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " - " << row[1][0];
     EXPECT_EQ(r, row[0]) << row[0][0] << " - " << row[1][0];
   }
+  // Column sums split into limbs with every kernel: sums one below, at and one above
+  // multiples of 10^8 and 10^16 up to 2^64 − 1, where a quotient estimated in floating point
+  // comes out one too high or too low.
+  std::vector<std::uint64_t> sums;
+  for (std::uint64_t m = 1; m < 184467440737u; m = m * 3 + 7) {
+    for (const std::uint64_t unit : {std::uint64_t{limbs::kBase}, std::uint64_t{limbs::kBase} * limbs::kBase}) {
+      if (m < ~std::uint64_t{0} / unit) sums.insert(sums.end(), {m * unit - 1, m * unit, m * unit + 1});
+    }
+  }
+  sums.insert(sums.end(), {~std::uint64_t{0}, ~std::uint64_t{0} - 1, std::uint64_t{1} << 63, 184467440737u * limbs::kBase - 1});
+  const int count = static_cast<int>(sums.size());
+  sums.resize(sums.size() + limbs::kColumnSlack);
+  std::vector<std::int32_t> split(sums.size()), want(sums.size());
+  const std::uint64_t b = limbs::kBase;
+  const auto at = [&](int i) { return i < 0 ? std::uint64_t{0} : sums[i]; };
+  for (int k = 0; k < count; ++k) want[k] = static_cast<std::int32_t>(at(k) % b + at(k - 1) / b % b + at(k - 2) / b / b);
+  for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
+    limbs::useKernel(static_cast<limbs::Kernel>(k));
+    limbs::splitColumns(sums.data(), count, split.data());
+    EXPECT_TRUE(std::equal(want.begin(), want.begin() + count, split.begin())) << "kernel " << k;
+  }
+  limbs::useKernel(limbs::bestKernel());
   static limbs::Num u, v, q, ref, rest, t;
   unsigned seed = 16;
   auto fill = [&](limbs::Num& x, int len, int pattern) {
