@@ -28,7 +28,6 @@ void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, 
 void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
-void splitColumnsAvx2(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
 #if ZANTORIX_NEON
 // NEON, two lanes: the low halves of both lanes multiplied into 64 bits at once.
@@ -204,7 +203,7 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
 #if ZANTORIX_AVX_KERNELS
   if (k >= Kernel::avx2) {
     r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
-    r.split = kernel::splitColumnsAvx2, r.span = kernel::carrySpanAvx2;
+    r.span = kernel::carrySpanAvx2;
   }
   if (k >= Kernel::avx512) {
     r.widen = kernel::widenAvx512, r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512;
