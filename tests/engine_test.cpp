@@ -118,16 +118,18 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
     }
   }
   sums.insert(sums.end(), {~std::uint64_t{0}, ~std::uint64_t{0} - 1, std::uint64_t{1} << 63, 184467440737u * limbs::kBase - 1});
-  const int count = static_cast<int>(sums.size());
-  sums.resize(sums.size() + limbs::kColumnSlack);
-  std::vector<std::int32_t> split(sums.size()), want(sums.size());
+  const std::size_t count = sums.size();
+  sums.resize(count + limbs::kColumnSlack);
+  std::vector<std::int32_t> split(sums.size()), want(count);
   const std::uint64_t b = limbs::kBase;
-  const auto at = [&](int i) { return i < 0 ? std::uint64_t{0} : sums[i]; };
-  for (int k = 0; k < count; ++k) want[k] = static_cast<std::int32_t>(at(k) % b + at(k - 1) / b % b + at(k - 2) / b / b);
+  const auto below = [&](std::size_t k, std::size_t down) { return k < down ? std::uint64_t{0} : sums[k - down]; };
+  for (std::size_t k = 0; k < count; ++k) {
+    want[k] = static_cast<std::int32_t>(below(k, 0) % b + below(k, 1) / b % b + below(k, 2) / b / b);
+  }
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
-    limbs::splitColumns(sums.data(), count, split.data());
-    EXPECT_TRUE(std::equal(want.begin(), want.begin() + count, split.begin())) << "kernel " << k;
+    limbs::splitColumns(sums.data(), static_cast<int>(count), split.data());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), split.begin())) << "kernel " << k;
   }
   limbs::useKernel(limbs::bestKernel());
   static limbs::Num u, v, q, ref, rest, t;
