@@ -108,23 +108,18 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
     EXPECT_EQ(limbs::subFrom(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " - " << row[1][0];
     EXPECT_EQ(r, row[0]) << row[0][0] << " - " << row[1][0];
   }
-  // Column sums split into limbs with every kernel: sums one below, at and one above
-  // multiples of 10^8 and 10^16 up to 2^64 − 1, where a quotient estimated in floating point
-  // comes out one too high or too low.
-  std::vector<std::uint64_t> sums;
-  for (std::uint64_t m = 1; m < 184467440737u; m = m * 3 + 7) {
-    for (const std::uint64_t unit : {std::uint64_t{limbs::kBase}, std::uint64_t{limbs::kBase} * limbs::kBase}) {
-      if (m < ~std::uint64_t{0} / unit) sums.insert(sums.end(), {m * unit - 1, m * unit, m * unit + 1});
-    }
+  // Column sums split into limbs with every kernel: sums next to multiples of 10^8 and 10^16
+  // up to 2^64 − 1, where a quotient estimated in floating point comes out one off.
+  const std::uint64_t b = limbs::kBase;
+  std::vector<std::uint64_t> sums{~std::uint64_t{0}, std::uint64_t{1} << 63};
+  for (std::uint64_t m = 1; m < ~std::uint64_t{0} / b; m = m * 3 + 7) {
+    for (const std::uint64_t x : {m * b, m / b * b * b}) sums.insert(sums.end(), {x - 1, x, x + 1});
   }
-  sums.insert(sums.end(), {~std::uint64_t{0}, ~std::uint64_t{0} - 1, std::uint64_t{1} << 63, 184467440737u * limbs::kBase - 1});
   const std::size_t count = sums.size();
   sums.resize(count + limbs::kColumnSlack);
   std::vector<std::int32_t> split(sums.size()), want(count);
-  const std::uint64_t b = limbs::kBase;
-  const auto below = [&](std::size_t k, std::size_t down) { return k < down ? std::uint64_t{0} : sums[k - down]; };
   for (std::size_t k = 0; k < count; ++k) {
-    want[k] = static_cast<std::int32_t>(below(k, 0) % b + below(k, 1) / b % b + below(k, 2) / b / b);
+    want[k] = static_cast<std::int32_t>(sums[k] % b + (k > 0 ? sums[k - 1] / b % b : 0) + (k > 1 ? sums[k - 2] / b / b : 0));
   }
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     limbs::useKernel(static_cast<limbs::Kernel>(k));
