@@ -2,11 +2,14 @@
 // multiplied by s so that the divisor's top limb is at least kBase / 2; the quotient-limb
 // estimate from the top two limbs is then at most two above the true limb, and one add-back
 // fixes the rest. Its cost is the product of the quotient's and the divisor's lengths, at
-// scalar speed; divide and conquer moves nearly all of that work into products.
+// scalar speed; divide and conquer moves nearly all of that work into products. Its leaves
+// divide lazily (signed limbs carried only where an estimate reads them), with no carry
+// chain through each step; Algorithm D stays the reference.
 #include "limbs/div.h"
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 #include "limbs/mul.h"
 
@@ -89,6 +92,82 @@ void longDivide(const Num& u, const Num& v, Num& q, Num* r) {
 }
 
 namespace {
+
+// Divisors this long or shorter take lazyDivide: its unnormalised limbs stay below 2^62.
+constexpr int kLazyMax = 256;
+
+// floor(x / B) for any x.
+std::int64_t carryOf(std::int64_t x) {
+  const std::int64_t c = x / kBase;
+  return x - c * kBase < 0 ? c - 1 : c;
+}
+
+// x[0..n) carried into limbs of out; returns the carry out of the top (any sign).
+std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
+  std::int64_t c = 0;
+  for (int i = 0; i < n; ++i) {
+    const std::int64_t sum = x[i] + c;
+    c = carryOf(sum);
+    out[i] = static_cast<Limb>(sum - c * kBase);
+  }
+  return c;
+}
+
+// q := floor(u / v), r := u − q·v, for 2 <= v.len <= min(u.len, kLazyMax), as long division
+// whose rest keeps signed 64-bit limbs, carried only where the next quotient limb is read:
+// each limb is estimated in double precision from the rest's top four limbs, carried among
+// themselves, over v's top three (within 10^−6 of the truth, so the limbs stay in
+// (−B/1000, 1.001·B)); its multiple is subtracted without carries, and the top limb folded
+// into the one below. u = q·v + rest holds at every step whatever the estimates; the last
+// carries settle the rest into [0, v).
+void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
+  static std::int64_t rest[kMaxLimbs + 1], digit[kMaxLimbs], vn[kLazyMax];
+  const int nv = v.len, m = u.len - nv;
+  std::copy(u.d, u.d + u.len, rest);
+  rest[u.len] = 0;
+  std::copy(v.d, v.d + nv, vn);
+  constexpr double B = kBase;
+  const double top = (static_cast<double>(vn[nv - 1]) * B + static_cast<double>(vn[nv - 2])) * B +
+                     (nv >= 3 ? static_cast<double>(vn[nv - 3]) : 0.0);
+  for (int j = m; j >= 0; --j) {
+    const int t = j + nv - 1;  // the rest's limb under v's top limb
+    double num = 0;
+    for (int i = std::max(0, t - 2); i <= t; ++i) {
+      const std::int64_t c = carryOf(rest[i]);
+      rest[i] -= c * kBase, rest[i + 1] += c;
+    }
+    for (int i = t + 1; i >= t - 2; --i) num = num * B + (i >= 0 ? static_cast<double>(rest[i]) : 0.0);
+    const double e = num / top;
+    auto qhat = static_cast<std::int64_t>(e);
+    qhat -= static_cast<double>(qhat) > e;
+    for (int i = 0; i < nv; ++i) rest[j + i] -= qhat * vn[i];
+    rest[t] += rest[t + 1] * kBase;
+    rest[t + 1] = 0;
+    digit[j] = qhat;
+  }
+  // The rest's carry out of its top limb (−1, 0 or 1) says how many v's it is off [0, v).
+  const auto belowV = [&] {
+    for (int i = nv - 1; i >= 0; --i) {
+      if (r.d[i] != v.d[i]) return r.d[i] < v.d[i];
+    }
+    return false;
+  };
+  std::int64_t over = carryInto(rest, nv, r.d);
+  while (over < 0) over += addTo(r.d, nv, v.d, nv), --digit[0];
+  while (over > 0 || !belowV()) over -= subFrom(r.d, nv, v.d, nv), ++digit[0];
+  [[maybe_unused]] const std::int64_t beyond = carryInto(digit, m + 1, q.d);
+  assert(beyond == 0);
+  q.len = m + 1, r.len = nv;
+  trim(q), trim(r);
+}
+
+// The recursion's leaves: q := floor(x / y), r := the rest when given, by lazyDivide where
+// the divisor is short enough for it.
+void leafDivide(const Num& x, const Num& y, Num& q, Num* r) {
+  static Num rest;
+  if (y.len > kLazyMax || x.len < y.len) return longDivide(x, y, q, r);
+  lazyDivide(x, y, q, r != nullptr ? *r : rest);
+}
 
 // Scratch of one level of the recursion. The quotient halves every second level, so 2·13
 // levels reach a one-limb quotient from kMaxLimbs; the rest is margin.
@@ -221,7 +300,7 @@ void quotientAndRest(const Num& x, const Num& y, Num& q, Num* r, int level) {
   // Halving pays where the halves' divisors can be cut short: not for a short divisor under
   // a long quotient, whose long division costs no more than its halves would.
   if (m < kDivideMin || y.len < kDivideMin || (y.len < 2 * kDivideMin && m >= 2 * y.len)) {
-    return longDivide(x, y, q, r);
+    return leafDivide(x, y, q, r);
   }
   byHalves(x, y, q, r, level);
 }

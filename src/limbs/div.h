@@ -8,7 +8,7 @@ namespace limbs {
 
 // Quotients or divisors of fewer limbs than this are formed by long division; from it on by
 // halving the quotient. Measured with bench/micro (bench/README.md).
-constexpr int kDivideMin = 20;
+constexpr int kDivideMin = 48;
 
 // divide: q := floor(u / v) for v != 0 and u of at most kMaxLimbs - 1 limbs; v of any
 // length (a divisor past the products' operands is divided long where it must be).
