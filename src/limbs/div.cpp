@@ -114,12 +114,12 @@ std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
 }
 
 // q := floor(u / v), r := u − q·v, for 2 <= v.len <= min(u.len, kLazyMax), as long division
-// whose rest keeps signed 64-bit limbs, carried only where the next quotient limb is read:
-// each limb is estimated in double precision from the rest's top four limbs, carried among
-// themselves, over v's top three (within 10^−6 of the truth, so the limbs stay in
-// (−B/1000, 1.001·B)); its multiple is subtracted without carries, and the top limb folded
-// into the one below. u = q·v + rest holds at every step whatever the estimates; the last
-// carries settle the rest into [0, v).
+// whose rest keeps signed 64-bit limbs, never carried while a multiple of v is taken off:
+// each quotient limb is estimated in double precision from the rest's top four limbs (the
+// one under v's top limb carried into the one above, so that the top is that of the rest's
+// value) over v's top three, within 10^−6 of the truth, so the limbs stay in (−B/1000,
+// 1.001·B); the top limb is then folded into the one below. u = q·v + rest holds at every
+// step whatever the estimates; the last carries settle the rest into [0, v).
 void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
   static std::int64_t rest[kMaxLimbs + 1], digit[kMaxLimbs], vn[kLazyMax];
   const int nv = v.len, m = u.len - nv;
@@ -127,20 +127,16 @@ void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
   rest[u.len] = 0;
   std::copy(v.d, v.d + nv, vn);
   constexpr double B = kBase;
-  const double top = (static_cast<double>(vn[nv - 1]) * B + static_cast<double>(vn[nv - 2])) * B +
-                     (nv >= 3 ? static_cast<double>(vn[nv - 3]) : 0.0);
+  const double inverse = 1 / ((static_cast<double>(vn[nv - 1]) * B + static_cast<double>(vn[nv - 2])) * B +
+                              (nv >= 3 ? static_cast<double>(vn[nv - 3]) : 0.0));
   for (int j = m; j >= 0; --j) {
     const int t = j + nv - 1;  // the rest's limb under v's top limb
-    double num = 0;
-    for (int i = std::max(0, t - 2); i <= t; ++i) {
-      const std::int64_t c = carryOf(rest[i]);
-      rest[i] -= c * kBase, rest[i + 1] += c;
-    }
-    for (int i = t + 1; i >= t - 2; --i) num = num * B + (i >= 0 ? static_cast<double>(rest[i]) : 0.0);
-    const double e = num / top;
-    auto qhat = static_cast<std::int64_t>(e);
-    qhat -= static_cast<double>(qhat) > e;
-    for (int i = 0; i < nv; ++i) rest[j + i] -= qhat * vn[i];
+    const std::int64_t c = carryOf(rest[t]);
+    rest[t] -= c * kBase, rest[t + 1] += c;
+    const double num = ((static_cast<double>(rest[t + 1]) * B + static_cast<double>(rest[t])) * B +
+                        static_cast<double>(rest[t - 1])) * B + (t >= 2 ? static_cast<double>(rest[t - 2]) : 0.0);
+    const auto qhat = static_cast<std::int64_t>(num * inverse);
+    for (int i = nv - 1; i >= 0; --i) rest[j + i] -= qhat * vn[i];  // the top first: the next estimate reads it
     rest[t] += rest[t + 1] * kBase;
     rest[t + 1] = 0;
     digit[j] = qhat;
@@ -153,6 +149,7 @@ void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
     return false;
   };
   std::int64_t over = carryInto(rest, nv, r.d);
+  assert(over >= -1 && over <= 1);
   while (over < 0) over += addTo(r.d, nv, v.d, nv), --digit[0];
   while (over > 0 || !belowV()) over -= subFrom(r.d, nv, v.d, nv), ++digit[0];
   [[maybe_unused]] const std::int64_t beyond = carryInto(digit, m + 1, q.d);
