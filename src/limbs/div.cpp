@@ -113,6 +113,17 @@ std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
   return c;
 }
 
+// x[0..n) −= k·v[0..n) for |k| < 2^32, limb by limb without carries, the top first (the next
+// estimate reads it); each product of two 32-bit factors, which vectorises.
+void takeOff(std::int64_t* x, const Limb* v, int n, std::int64_t k) {
+  const auto a = static_cast<std::uint32_t>(k < 0 ? -k : k);
+  if (k >= 0) {
+    for (int i = n - 1; i >= 0; --i) x[i] -= static_cast<std::int64_t>(std::uint64_t{a} * v[i]);
+  } else {
+    for (int i = n - 1; i >= 0; --i) x[i] += static_cast<std::int64_t>(std::uint64_t{a} * v[i]);
+  }
+}
+
 // q := floor(u / v), r := u − q·v, for 2 <= v.len <= min(u.len, kLazyMax), as long division
 // whose rest keeps signed 64-bit limbs, never carried while a multiple of v is taken off:
 // each quotient limb is estimated in double precision from the rest's top four limbs (the
@@ -121,14 +132,13 @@ std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
 // 1.001·B); the top limb is then folded into the one below. u = q·v + rest holds at every
 // step whatever the estimates; the last carries settle the rest into [0, v).
 void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
-  static std::int64_t rest[kMaxLimbs + 1], digit[kMaxLimbs], vn[kLazyMax];
+  static std::int64_t rest[kMaxLimbs + 1], digit[kMaxLimbs];
   const int nv = v.len, m = u.len - nv;
   std::copy(u.d, u.d + u.len, rest);
   rest[u.len] = 0;
-  std::copy(v.d, v.d + nv, vn);
   constexpr double B = kBase;
-  const double inverse = 1 / ((static_cast<double>(vn[nv - 1]) * B + static_cast<double>(vn[nv - 2])) * B +
-                              (nv >= 3 ? static_cast<double>(vn[nv - 3]) : 0.0));
+  const double inverse = 1 / ((static_cast<double>(v.d[nv - 1]) * B + static_cast<double>(v.d[nv - 2])) * B +
+                              (nv >= 3 ? static_cast<double>(v.d[nv - 3]) : 0.0));
   for (int j = m; j >= 0; --j) {
     const int t = j + nv - 1;  // the rest's limb under v's top limb
     const std::int64_t c = carryOf(rest[t]);
@@ -136,7 +146,7 @@ void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
     const double num = ((static_cast<double>(rest[t + 1]) * B + static_cast<double>(rest[t])) * B +
                         static_cast<double>(rest[t - 1])) * B + (t >= 2 ? static_cast<double>(rest[t - 2]) : 0.0);
     const auto qhat = static_cast<std::int64_t>(num * inverse);
-    for (int i = nv - 1; i >= 0; --i) rest[j + i] -= qhat * vn[i];  // the top first: the next estimate reads it
+    takeOff(rest + j, v.d, nv, qhat);
     rest[t] += rest[t + 1] * kBase;
     rest[t + 1] = 0;
     digit[j] = qhat;
