@@ -109,12 +109,45 @@ void multiply(Value& a, Value& b, Value& out, int k) {
   cut(out, k);
 }
 
-// out := a² cut to k limbs: the loss doubles.
+// Mantissas from this many limbs square by halves (topSquare) where the cut allows.
+constexpr int kTopSquareMin = 256;
+
+// out := a² − a0² for a = a1·B^h + a0, a0 < B^h: a1²·B^2h + 2·a0·a1·B^h, one square and one
+// product of about half a's length where a whole square takes three squares of it.
+void topSquare(const Num& a, int h, Num& out) {
+  static Num low, high, cross;
+  low.len = h, high.len = a.len - h;
+  std::copy(a.d, a.d + h, low.d), std::copy(a.d + h, a.d + a.len, high.d);
+  trim(low);
+  if (addTo(low.d, low.len, low.d, low.len) != 0) low.d[low.len++] = 1;  // 2·a0
+  product(low, high, cross);
+  product(high, high, out);
+  // out := out·B^2h + cross·B^h: cross's low h limbs land on zeros, the rest is a sum.
+  std::copy_backward(out.d, out.d + out.len, out.d + out.len + 2 * h);
+  out.len += 2 * h;
+  std::fill(out.d, out.d + h, Limb{0});
+  const int below = std::min(cross.len, h);
+  std::copy(cross.d, cross.d + below, out.d + h);
+  std::fill(out.d + h + below, out.d + 2 * h, Limb{0});
+  if (cross.len > h && addTo(out.d + 2 * h, out.len - 2 * h, cross.d + h, cross.len - h) != 0) out.d[out.len++] = 1;
+}
+
+// out := a² cut to k limbs: the loss doubles. Where the cut drops more than a's low h limbs'
+// square would reach, that square is left out (topSquare): it is below B^2h, at most
+// B^(2h−2(n−1)) of a² for a of n limbs, so an h that keeps this within B^−(k−1) adds no
+// more loss than the cut itself.
 void square(Value& a, Value& out, int k) {
   cut(a, k);
-  product(a.m, a.m, out.m);
+  const int n = a.m.len, h = (2 * n - k - 1) / 2;
+  double dropped = -std::numeric_limits<double>::infinity();
+  if (n >= kTopSquareMin && h >= n / 4 && lowZeroLimbs(a.m) < h) {
+    topSquare(a.m, h, out.m);
+    dropped = 8.0 * (2 * h - 2 * (n - 1));
+  } else {
+    product(a.m, a.m, out.m);
+  }
   out.e = 2 * a.e;
-  out.logLoss = a.logLoss + std::log10(2.0) + 1e-9;
+  out.logLoss = logSum(a.logLoss + std::log10(2.0) + 1e-9, dropped);
   cut(out, k);
 }
 
