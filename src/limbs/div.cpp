@@ -113,15 +113,10 @@ std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
   return c;
 }
 
-// x[0..n) −= k·v[0..n) for |k| < 2^32, limb by limb without carries, the top first (the next
-// estimate reads it); each product of two 32-bit factors, which vectorises.
+// x[0..n) −= k·v[0..n), limb by limb without carries, the top first: the next estimate
+// reads it, and need not wait for the rest.
 void takeOff(std::int64_t* x, const Limb* v, int n, std::int64_t k) {
-  const auto a = static_cast<std::uint32_t>(k < 0 ? -k : k);
-  if (k >= 0) {
-    for (int i = n - 1; i >= 0; --i) x[i] -= static_cast<std::int64_t>(std::uint64_t{a} * v[i]);
-  } else {
-    for (int i = n - 1; i >= 0; --i) x[i] += static_cast<std::int64_t>(std::uint64_t{a} * v[i]);
-  }
+  for (int i = n - 1; i >= 0; --i) x[i] -= k * v[i];
 }
 
 // q := floor(u / v), r := u − q·v, for 2 <= v.len <= min(u.len, kLazyMax), as long division
