@@ -12,6 +12,7 @@
 #include "limbs/pow.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -109,40 +110,70 @@ void multiply(Value& a, Value& b, Value& out, int k) {
   cut(out, k);
 }
 
-// Mantissas from this many limbs square by halves (topSquare) where the cut allows.
+// Mantissas from this many limbs square by halves (topSquare) where the cut allows; the
+// products inside split further (addTopProduct) while both sides have kTopProductMin limbs.
 constexpr int kTopSquareMin = 256;
+constexpr int kTopProductMin = 256;
 
-// out := a² − a0² for a = a1·B^h + a0, a0 < B^h: a1²·B^2h + 2·a0·a1·B^h, one square and one
-// product of about half a's length where a whole square takes three squares of it.
-void topSquare(const Num& a, int h, Num& out) {
-  static Num low, high, cross;
-  low.len = h, high.len = a.len - h;
-  std::copy(a.d, a.d + h, low.d), std::copy(a.d + h, a.d + a.len, high.d);
-  trim(low);
-  if (addTo(low.d, low.len, low.d, low.len) != 0) low.d[low.len++] = 1;  // 2·a0
-  product(low, high, cross);
+// acc[at..) += x·y for limbs below B; acc holds the sum without a carry out.
+void addProduct(const Limb* x, int xn, const Limb* y, int yn, Limb* acc, int accn, int at) {
+  static Num xs, ys, p;
+  xs.len = xn, ys.len = yn;
+  std::copy(x, x + xn, xs.d), std::copy(y, y + yn, ys.d);
+  trim(xs), trim(ys);
+  if (xs.len == 0 || ys.len == 0) return;
+  product(xs, ys, p);
+  [[maybe_unused]] const Limb carry = addTo(acc + at, accn - at, p.d, p.len);
+  assert(carry == 0);
+}
+
+// acc[at..) += x·y less some of the pairs x[i]·y[j] with i + j < low and none other, so
+// that what is left out is below low·B^(low+1): the limbs of either side that meet only
+// such pairs are dropped, then Mulders' split at p, two fifths of the shorter side: the
+// tops (all but p limbs) multiplied whole, each top with the other side's low p limbs by
+// this again, and the low parts' product, whose pairs all have i + j < low, left out.
+void addTopProduct(const Limb* x, int xn, const Limb* y, int yn, int low, Limb* acc, int accn, int at) {
+  const int dx = std::clamp(low - (yn - 1), 0, xn), dy = std::clamp(low - (xn - 1), 0, yn);
+  x += dx, y += dy, xn -= dx, yn -= dy, low -= dx + dy, at += dx + dy;
+  if (xn == 0 || yn == 0) return;
+  const int p = std::min(2 * std::min(xn, yn) / 5, (low + 1) / 2);
+  if (std::min(xn, yn) < kTopProductMin || p < 1) return addProduct(x, xn, y, yn, acc, accn, at);
+  addProduct(x + p, xn - p, y + p, yn - p, acc, accn, at + 2 * p);
+  addTopProduct(x + p, xn - p, y, p, low - p, acc, accn, at + p);
+  addTopProduct(x, p, y + p, yn - p, low - p, acc, accn, at + p);
+}
+
+// out := a² less a0² for a = a1·B^h + a0 (a0 < B^h), and less some of 2·a0·a1's pairs
+// below B^low (addTopProduct): a1²·B^2h + 2·a0·a1·B^h, one square of about half a's length
+// and less than one product of it, where a whole square takes three squares of it.
+void topSquare(const Num& a, int h, int low, Num& out) {
+  static Num twice, high;
+  twice.len = h, high.len = a.len - h;
+  std::copy(a.d, a.d + h, twice.d), std::copy(a.d + h, a.d + a.len, high.d);
+  trim(twice);
+  if (addTo(twice.d, twice.len, twice.d, twice.len) != 0) twice.d[twice.len++] = 1;  // 2·a0
   product(high, high, out);
-  // out := out·B^2h + cross·B^h: cross's low h limbs land on zeros, the rest is a sum.
   std::copy_backward(out.d, out.d + out.len, out.d + out.len + 2 * h);
-  out.len += 2 * h;
-  std::fill(out.d, out.d + h, Limb{0});
-  const int below = std::min(cross.len, h);
-  std::copy(cross.d, cross.d + below, out.d + h);
-  std::fill(out.d + h + below, out.d + 2 * h, Limb{0});
-  if (cross.len > h && addTo(out.d + 2 * h, out.len - 2 * h, cross.d + h, cross.len - h) != 0) out.d[out.len++] = 1;
+  std::fill(out.d, out.d + 2 * h, Limb{0});
+  std::fill(out.d + out.len + 2 * h, out.d + 2 * a.len, Limb{0});
+  out.len = 2 * a.len;  // room for the whole square
+  addTopProduct(twice.d, twice.len, high.d, high.len, low, out.d, out.len, h);
+  trim(out);
 }
 
 // out := a² cut to k limbs: the loss doubles. Where the cut drops more than a's low h limbs'
 // square would reach, that square is left out (topSquare): it is below B^2h, at most
 // B^(2h−2(n−1)) of a² for a of n limbs, so an h that keeps this within B^−(k−1) adds no
-// more loss than the cut itself.
+// more loss than the cut itself; the pairs of the cross product left out add less than
+// B^−k more.
 void square(Value& a, Value& out, int k) {
   cut(a, k);
-  const int n = a.m.len, h = (2 * n - k - 1) / 2;
+  const int n = a.m.len, h = (2 * n - k - 1) / 2, low = std::max(1, 2 * n - k - h - 5);
   double dropped = -std::numeric_limits<double>::infinity();
   if (n >= kTopSquareMin && h >= n / 4 && lowZeroLimbs(a.m) < h) {
-    topSquare(a.m, h, out.m);
-    dropped = 8.0 * (2 * h - 2 * (n - 1));
+    topSquare(a.m, h, low, out.m);
+    // a0² < B^2h and the pairs left out < 2·low·B^(h+low+1), against a² >= B^(2n−2)
+    dropped = logSum(8.0 * (2 * h - 2 * (n - 1)), std::log10(2.0 * low) + 8.0 * (h + low + 1 - 2 * (n - 1)));
   } else {
     product(a.m, a.m, out.m);
   }
