@@ -101,14 +101,6 @@ void cut(Value& v, int k) {
   v.e += drop;
 }
 
-// out := a · b cut to k limbs (a, b cut first), with the loss bound of the product.
-void multiply(Value& a, Value& b, Value& out, int k) {
-  cut(a, k), cut(b, k);
-  product(a.m, b.m, out.m);
-  out.e = a.e + b.e;
-  out.logLoss = logSum(a.logLoss, b.logLoss);
-  cut(out, k);
-}
 
 // Mantissas from this many limbs square by halves (topSquare) where the cut allows; the
 // products inside split further (addTopProduct) while both sides have kTopProductMin limbs.
@@ -159,6 +151,27 @@ void topSquare(const Num& a, int h, int low, Num& out) {
   out.len = 2 * a.len;  // room for the whole square
   addTopProduct(twice.d, twice.len, high.d, high.len, low, out.d, out.len, h);
   trim(out);
+}
+
+// out := a · b cut to k limbs (a, b cut first), with the loss bound of the product. Long
+// mantissas leave out the pairs of limbs below B^low (addTopProduct), low·B^(low+1) at
+// most, which against a·b >= B^(an+bn−2) is below B^−k: less than the cut's own loss.
+void multiply(Value& a, Value& b, Value& out, int k) {
+  cut(a, k), cut(b, k);
+  const int an = a.m.len, bn = b.m.len, low = an + bn - k - 4;
+  double dropped = -std::numeric_limits<double>::infinity();
+  if (std::min(an, bn) >= kTopProductMin && low >= 1 && lowZeroLimbs(a.m) + lowZeroLimbs(b.m) < low) {
+    std::fill(out.m.d, out.m.d + an + bn, Limb{0});
+    out.m.len = an + bn;
+    addTopProduct(a.m.d, an, b.m.d, bn, low, out.m.d, out.m.len, 0);
+    trim(out.m);
+    dropped = std::log10(static_cast<double>(low)) + 8.0 * (low + 1 - (an + bn - 2));
+  } else {
+    product(a.m, b.m, out.m);
+  }
+  out.e = a.e + b.e;
+  out.logLoss = logSum(logSum(a.logLoss, b.logLoss), dropped);
+  cut(out, k);
 }
 
 // out := a² cut to k limbs: the loss doubles. Where the cut drops more than a's low h limbs'
