@@ -3,7 +3,9 @@
 // truncated to its top K limbs: every value computed is a lower bound c = T·(1 − η) of its
 // true value T. A cut that drops anything but zeros adds at most ε = B^−(K−1) to η; a square
 // gives η <= 2η + ε (2η + 2ε where it leaves out its low half's square, which lies below
-// the cut) and a product η <= η + η' + ε, and the bound is carried along as the power runs. A loss made early is doubled by every square after it, so each step's K is
+// the cut) and a product η <= η + η' + ε; long mantissas' products also leave out pairs of
+// limbs far below the cut, which adds less than ε/B. The bound is carried along as the
+// power runs. A loss made early is doubled by every square after it, so each step's K is
 // chosen for the squares that remain: long at the top bits, short at the last ones.
 // Then x^n < c·(1 + 2η): when the digits of c past the last kept one are not all nines as
 // far as that margin reaches, every kept digit of c is a digit of x^n; else the target
