@@ -3,8 +3,8 @@
 // lower and upper eight lanes. The first forward stage pairs exactly those two, and the
 // last backward one, so they are the only stages that work across the halves; every other
 // stage runs the same butterflies on both halves at once, their twiddles alike. The tables
-// and the remainders are the AVX2 file's; the
-// tables are shared by every tier.
+// and the whole products' remainders are the AVX2 file's; the tables are shared by every
+// tier.
 #include <immintrin.h>
 
 #include <cassert>
@@ -173,6 +173,104 @@ void wholeSums(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, i
   cyclicAvx2::lastStageHalvesAvx2(n);
 }
 
+// The remainders, sixteen columns at a time: the entries transposed so that each vector
+// holds one lane of sixteen of them, then Garner's mixed radix as in the AVX2 file.
+
+// Permute indices for transpose (bit 4 picks the second source). Round one: lanes l0..l0+3
+// of the four entries in two vectors, as [l·4 + e]; round two: lanes j0, j0 + 1 of those
+// (relative) from eight entries in two such, as [j·8 + e]; round three: lane j of those from
+// sixteen entries, as [e].
+struct alignas(64) Index {
+  std::int32_t v[16];
+};
+constexpr Index roundOne(int l0) {
+  Index x{};
+  for (int k = 0; k < 16; ++k) x.v[k] = (k % 4 < 2 ? 0 : 16) + 8 * (k % 2) + l0 + k / 4;
+  return x;
+}
+constexpr Index roundTwo(int j0) {
+  Index x{};
+  for (int k = 0; k < 16; ++k) x.v[k] = (k % 8 < 4 ? 0 : 16) + (j0 + k / 8) * 4 + k % 4;
+  return x;
+}
+constexpr Index roundThree(int j) {
+  Index x{};
+  for (int k = 0; k < 16; ++k) x.v[k] = (k < 8 ? 0 : 16) + j * 8 + k % 8;
+  return x;
+}
+constexpr Index kOne[2] = {roundOne(0), roundOne(4)}, kTwo[2] = {roundTwo(0), roundTwo(2)};
+constexpr Index kThree[2] = {roundThree(0), roundThree(1)};
+
+V permute(V a, const Index& i, V b) { return _mm512_permutex2var_epi32(a, _mm512_load_si512(i.v), b); }
+
+// t[l] := lane l of the entries c[0..16), for the lanes 0–5.
+void transpose(const Lanes* c, V* t) {
+  V lower[4], upper[4], pairs[2][3];
+  for (int m = 0; m < 4; ++m) {  // entries 4m to 4m + 3
+    const V x = _mm512_loadu_si512(c[4 * m].v), y = _mm512_loadu_si512(c[4 * m + 2].v);
+    lower[m] = permute(x, kOne[0], y), upper[m] = permute(x, kOne[1], y);
+  }
+  for (int q = 0; q < 2; ++q) {  // entries 8q to 8q + 7: lanes 0–1, 2–3, 4–5
+    pairs[q][0] = permute(lower[2 * q], kTwo[0], lower[2 * q + 1]);
+    pairs[q][1] = permute(lower[2 * q], kTwo[1], lower[2 * q + 1]);
+    pairs[q][2] = permute(upper[2 * q], kTwo[0], upper[2 * q + 1]);
+  }
+  for (int l = 0; l < 6; ++l) t[l] = permute(pairs[0][l / 2], kThree[l % 2], pairs[1][l / 2]);
+}
+
+// Lane k of a table, in every lane.
+V lane(const Lanes& l, int k) { return _mm512_set1_epi32(static_cast<int>(l.v[k])); }
+
+// r[0..3) := Garner's mixed-radix digits t1, t2, t3 of the sixteen sums whose residues modulo
+// the three primes (times n/2^32) are x[0..3), taken from lanes first to first + 2.
+void mixedRadix(const V* x, int first, int logN, V* r) {
+  using namespace cyclic;
+  for (int k = 0; k < 3; ++k) {
+    const V p = _mm512_set1_epi32(static_cast<int>(kPrime[k]));
+    r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
+    if (k == 0) continue;
+    const V d = _mm512_sub_epi32(_mm512_add_epi32(r[k], lane(lift, first + k)), r[0]);  // r − t1, then / p1
+    r[k] = reduce(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
+  }
+  const V p3 = _mm512_set1_epi32(static_cast<int>(kPrime[2]));
+  const V d = _mm512_sub_epi32(_mm512_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
+  r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
+}
+
+// out[0..16) := t1 + p1·t2 + p1·p2·t3 modulo 2^64 for mixedRadix's digits (the sums
+// themselves are below 2^64).
+void garner(const V* x, int first, int logN, std::uint64_t* out) {
+  constexpr std::uint64_t p12 = std::uint64_t{cyclic::kPrime[0]} * cyclic::kPrime[1];
+  V r[3];
+  mixedRadix(x, first, logN, r);
+  const V p1 = _mm512_set1_epi64(cyclic::kPrime[0]), low = _mm512_set1_epi64(p12 & 0xFFFFFFFFu);
+  const V high = _mm512_set1_epi64(static_cast<long long>(p12 >> 32));
+  for (int half = 0; half < 2; ++half) {
+    const auto widen = [half](V v) {
+      return _mm512_cvtepu32_epi64(half == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1));
+    };
+    const V t3 = widen(r[2]);
+    V v = _mm512_add_epi64(widen(r[0]), _mm512_mul_epu32(widen(r[1]), p1));
+    v = _mm512_add_epi64(v, _mm512_mul_epu32(t3, low));
+    v = _mm512_add_epi64(v, _mm512_slli_epi64(_mm512_mul_epu32(t3, high), 32));
+    _mm512_storeu_si512(out + 8 * half, v);
+  }
+}
+
+// As remaindersAvx2 (ab and bb hold `to` + 8 sums), sixteen columns at a time while a whole
+// sixteen fits there, the last eight by the AVX2 file's.
+void remainders(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
+  const int logN = cyclic::log2Of(n);
+  int i = from;
+  for (; i + 8 < to; i += 16) {
+    V t[6];
+    transpose(cyclic::coef + i, t);
+    garner(t, 0, logN, ab + i);
+    garner(t + 3, 3, logN, bb + i);
+  }
+  if (i < to) cyclicAvx2::remaindersAvx2(n, i, to, ab, bb);
+}
+
 }  // namespace
 
 }  // namespace cyclicAvx512
@@ -190,7 +288,7 @@ void cyclicPairAvx512(const Limb* a, int an, const Limb* b, int bn, int n, int f
   assert(n <= kMaxCyclic && an <= n && bn <= n && 0 <= from && from <= to && to <= n);
   cyclic::prepare();
   cyclicAvx512::sums(a, an, b, bn, n);
-  cyclicAvx2::remaindersAvx2(n, from, to, ab, bb);
+  cyclicAvx512::remainders(n, from, to, ab, bb);
 }
 
 }  // namespace limbs
