@@ -39,13 +39,14 @@ void forwardStage(typename S::Entry* c, int len, int from, int to, typename S::V
 template <class S>
 void backwardStage(typename S::Entry* c, int len, int from, int to, typename S::V p, typename S::V p2) {
   for (int s = from; s < to; s += 2 * len) {
-    for (int j = 0; j < len; ++j) {
-      const auto u = S::reduce(S::load(c[s + j]), p2);
-      const auto v = j == 0 ? S::reduce(S::load(c[s + len]), p2)
-                            : S::mulTwiddle(S::load(c[s + j + len]), S::table(backwardW[len + j]),
-                                            S::table(backwardQ[len + j]), p);
-      S::store(c[s + j], S::add(u, v));
-      S::store(c[s + j + len], S::add(S::sub(u, v), p2));
+    const auto u = S::reduce(S::load(c[s]), p2), v = S::reduce(S::load(c[s + len]), p2);
+    S::store(c[s], S::add(u, v));
+    S::store(c[s + len], S::add(S::sub(u, v), p2));
+    for (int j = 1; j < len; ++j) {
+      const auto x = S::reduce(S::load(c[s + j]), p2);
+      const auto y = S::mulTwiddle(S::load(c[s + j + len]), S::table(backwardW[len + j]), S::table(backwardQ[len + j]), p);
+      S::store(c[s + j], S::add(x, y));
+      S::store(c[s + j + len], S::add(S::sub(x, y), p2));
     }
   }
 }
