@@ -103,30 +103,54 @@ int halve(Num& x) {
   return static_cast<int>(rem);
 }
 
+// Each limb takes its own sum, less B where that reached B, plus the carry out of the sum
+// below it, both from the limbs as they were (the loop runs downwards, and a may be r): no
+// carry runs through the loop, which vectorises. Only a sum of B − 1 with a carry in then
+// lands on B and carries on; a pass settles those, and the carry out of the top runs on.
 Limb addTo(Limb* r, int rn, const Limb* a, int an) {
-  Limb c = 0;
-  int i = 0;
-  for (; i < an; ++i) {
-    const Limb s = r[i] + a[i] + c;  // below 2 * 10^8 + 1
-    c = s >= kBase;
-    r[i] = s - (c ? kBase : 0);
+  if (an == 0) return 0;
+  Limb c = r[an - 1] + a[an - 1] >= kBase ? 1 : 0;
+  for (int i = an - 1; i > 0; --i) {
+    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];  // each below 2·B
+    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
   }
-  for (; c != 0 && i < rn; ++i) {
+  r[0] = r[0] + a[0] - (r[0] + a[0] >= kBase ? kBase : 0);
+  Limb on = 0;
+  for (int i = 0; i < an; ++i) on |= r[i] == kBase ? 1 : 0;
+  for (int i = 0; on != 0 && i < an; ++i) {
+    if (r[i] != kBase) continue;
+    r[i] = 0;
+    if (i + 1 < an) ++r[i + 1];
+    else c = 1;
+  }
+  for (int i = an; c != 0 && i < rn; ++i) {
     c = r[i] == kBase - 1;
     r[i] = c ? 0 : r[i] + 1;
   }
   return c;
 }
 
+// As addTo: each limb takes its own difference, plus B where that went below zero, less the
+// borrow of the difference below it; only a difference of 0 with a borrow in then goes
+// below zero (to 2^32 − 1) and borrows on, which a pass settles.
 Limb subFrom(Limb* r, int rn, const Limb* a, int an) {
-  Limb b = 0;
-  int i = 0;
-  for (; i < an; ++i) {
-    const Limb s = a[i] + b;
-    b = r[i] < s;
-    r[i] = r[i] - s + (b ? kBase : 0);
+  if (an == 0) return 0;
+  Limb b = r[an - 1] < a[an - 1] ? 1 : 0;
+  for (int i = an - 1; i > 0; --i) {
+    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
+    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
   }
-  for (; b != 0 && i < rn; ++i) {
+  r[0] = r[0] - a[0] + (r[0] < a[0] ? kBase : 0);
+  constexpr Limb kUnder = ~Limb{0};
+  Limb under = 0;
+  for (int i = 0; i < an; ++i) under |= r[i] == kUnder ? 1 : 0;
+  for (int i = 0; under != 0 && i < an; ++i) {
+    if (r[i] != kUnder) continue;
+    r[i] = kBase - 1;
+    if (i + 1 < an) --r[i + 1];
+    else b = 1;
+  }
+  for (int i = an; b != 0 && i < rn; ++i) {
     b = r[i] == 0;
     r[i] = b ? kBase - 1 : r[i] - 1;
   }
