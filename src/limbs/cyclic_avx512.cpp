@@ -174,7 +174,7 @@ void wholeSums(const std::uint64_t* a, int an, const std::uint64_t* b, int bn, i
 }
 
 // The remainders, sixteen columns at a time: the entries transposed so that each vector
-// holds one lane of sixteen of them, then Garner's mixed radix as in the AVX2 file.
+// holds one lane of sixteen of them, then Garner's mixed radix (garnerColumns).
 
 // Permute indices for transpose (bit 4 picks the second source). Round one: lanes l0..l0+3
 // of the four entries in two vectors, as [l·4 + e]; round two: lanes j0, j0 + 1 of those
@@ -218,44 +218,31 @@ void transpose(const Lanes* c, V* t) {
   for (int l = 0; l < 6; ++l) t[l] = permute(pairs[0][l / 2], kThree[l % 2], pairs[1][l / 2]);
 }
 
-// Lane k of a table, in every lane.
-V lane(const Lanes& l, int k) { return _mm512_set1_epi32(static_cast<int>(l.v[k])); }
-
-// r[0..3) := Garner's mixed-radix digits t1, t2, t3 of the sixteen sums whose residues modulo
-// the three primes (times n/2^32) are x[0..3), taken from lanes first to first + 2.
-void mixedRadix(const V* x, int first, int logN, V* r) {
-  using namespace cyclic;
-  for (int k = 0; k < 3; ++k) {
-    const V p = _mm512_set1_epi32(static_cast<int>(kPrime[k]));
-    r[k] = reduce(mulTwiddle(x[k], lane(scale[logN], first + k), lane(scaleQ[logN], first + k), p), p);
-    if (k == 0) continue;
-    const V d = _mm512_sub_epi32(_mm512_add_epi32(r[k], lane(lift, first + k)), r[0]);  // r − t1, then / p1
-    r[k] = reduce(mulTwiddle(d, lane(inv1, first + k), lane(inv1Q, first + k), p), p);
+// Garner's operations on sixteen columns, one per lane (cyclic_stages.h's garnerColumns).
+struct Columns {
+  using H = __m512i;
+  static H hSet(std::uint32_t x) { return _mm512_set1_epi32(static_cast<int>(x)); }
+  static H hAdd(H x, H y) { return _mm512_add_epi32(x, y); }
+  static H hSub(H x, H y) { return _mm512_sub_epi32(x, y); }
+  static H hReduce(H s, H m) { return reduce(s, m); }
+  static H hMulTwiddle(H x, H w, H q, H p) { return mulTwiddle(x, w, q, p); }
+  // out[0..16) := t1 + p1·t2 + p1·p2·t3 modulo 2^64, for t1, t2, t3 below 2^32.
+  static void wide(H t1, H t2, H t3, std::uint64_t* out) {
+    constexpr std::uint64_t p12 = std::uint64_t{cyclic::kPrime[0]} * cyclic::kPrime[1];
+    const H p1 = _mm512_set1_epi64(cyclic::kPrime[0]), low = _mm512_set1_epi64(p12 & 0xFFFFFFFFu);
+    const H high = _mm512_set1_epi64(static_cast<long long>(p12 >> 32));
+    for (int half = 0; half < 2; ++half) {
+      const auto widen = [half](H v) {
+        return _mm512_cvtepu32_epi64(half == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1));
+      };
+      const H w3 = widen(t3);
+      H v = _mm512_add_epi64(widen(t1), _mm512_mul_epu32(widen(t2), p1));
+      v = _mm512_add_epi64(v, _mm512_mul_epu32(w3, low));
+      v = _mm512_add_epi64(v, _mm512_slli_epi64(_mm512_mul_epu32(w3, high), 32));
+      _mm512_storeu_si512(out + 8 * half, v);
+    }
   }
-  const V p3 = _mm512_set1_epi32(static_cast<int>(kPrime[2]));
-  const V d = _mm512_sub_epi32(_mm512_add_epi32(r[2], lane(lift, first + 2)), r[1]);  // (· − t2) / p2
-  r[2] = reduce(mulTwiddle(d, lane(inv2, first + 2), lane(inv2Q, first + 2), p3), p3);
-}
-
-// out[0..16) := t1 + p1·t2 + p1·p2·t3 modulo 2^64 for mixedRadix's digits (the sums
-// themselves are below 2^64).
-void garner(const V* x, int first, int logN, std::uint64_t* out) {
-  constexpr std::uint64_t p12 = std::uint64_t{cyclic::kPrime[0]} * cyclic::kPrime[1];
-  V r[3];
-  mixedRadix(x, first, logN, r);
-  const V p1 = _mm512_set1_epi64(cyclic::kPrime[0]), low = _mm512_set1_epi64(p12 & 0xFFFFFFFFu);
-  const V high = _mm512_set1_epi64(static_cast<long long>(p12 >> 32));
-  for (int half = 0; half < 2; ++half) {
-    const auto widen = [half](V v) {
-      return _mm512_cvtepu32_epi64(half == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1));
-    };
-    const V t3 = widen(r[2]);
-    V v = _mm512_add_epi64(widen(r[0]), _mm512_mul_epu32(widen(r[1]), p1));
-    v = _mm512_add_epi64(v, _mm512_mul_epu32(t3, low));
-    v = _mm512_add_epi64(v, _mm512_slli_epi64(_mm512_mul_epu32(t3, high), 32));
-    _mm512_storeu_si512(out + 8 * half, v);
-  }
-}
+};
 
 // As remaindersAvx2 (ab and bb hold `to` + 8 sums), sixteen columns at a time while a whole
 // sixteen fits there, the last eight by the AVX2 file's.
@@ -265,8 +252,8 @@ void remainders(int n, int from, int to, std::uint64_t* ab, std::uint64_t* bb) {
   for (; i + 8 < to; i += 16) {
     V t[6];
     transpose(cyclic::coef + i, t);
-    garner(t, 0, logN, ab + i);
-    garner(t + 3, 3, logN, bb + i);
+    cyclic::garnerColumns<Columns>(t, 0, logN, ab + i);
+    cyclic::garnerColumns<Columns>(t + 3, 3, logN, bb + i);
   }
   if (i < to) cyclicAvx2::remaindersAvx2(n, i, to, ab, bb);
 }

@@ -107,12 +107,12 @@ void pairSums(typename S::Entry* c, const Limb* a, int an, const Limb* b, int bn
   backwardStages<S>(c, n, p, p2);
 }
 
-// Garner's sums for four columns on four lanes (S::H, with S::hSet, hAdd, hSub, hReduce,
+// Garner's sums for as many columns as S::H has lanes (with S::hSet, hAdd, hSub, hReduce,
 // hMulTwiddle on it and S::wide(t1, t2, t3, out): out[i] := t1 + p1·t2 + p1·p2·t3 mod 2^64):
-// x[k] holds the four columns' residues modulo prime k, times n/2^32, taken from lanes
-// first + k; each is scaled back, then mixed into t1 + p1·(t2 + p2·t3).
+// x[k] holds the columns' residues modulo prime k, times n/2^32, taken from lanes first + k;
+// each is scaled back, then mixed into t1 + p1·(t2 + p2·t3).
 template <class S>
-void garnerFour(const typename S::H* x, int first, int logN, std::uint64_t* out) {
+void garnerColumns(const typename S::H* x, int first, int logN, std::uint64_t* out) {
   const auto lane = [first](const Lanes& l, int k) { return S::hSet(l.v[first + k]); };
   typename S::H r[3];
   for (int k = 0; k < 3; ++k) {
@@ -136,8 +136,8 @@ void remaindersFour(int n, int from, int to, std::uint64_t* ab, std::uint64_t* b
   for (int i = from; i < to; i += 4) {
     typename S::H t[8];
     S::transpose(coef + i, t);
-    garnerFour<S>(t, 0, logN, ab + i);
-    garnerFour<S>(t + 3, 3, logN, bb + i);
+    garnerColumns<S>(t, 0, logN, ab + i);
+    garnerColumns<S>(t + 3, 3, logN, bb + i);
   }
 }
 
