@@ -163,11 +163,11 @@ void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
   trim(q), trim(r);
 }
 
-// The recursion's leaves: q := floor(x / y), r := the rest when given, by lazyDivide where
-// the divisor is short enough for it.
+// The recursion's leaves (y no longer than x): q := floor(x / y), r := the rest when given,
+// by lazyDivide where the divisor is short enough for it.
 void leafDivide(const Num& x, const Num& y, Num& q, Num* r) {
   static Num rest;
-  if (y.len > kLazyMax || x.len < y.len) return longDivide(x, y, q, r);
+  if (y.len > kLazyMax) return longDivide(x, y, q, r);
   lazyDivide(x, y, q, r != nullptr ? *r : rest);
 }
 

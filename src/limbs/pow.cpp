@@ -103,7 +103,6 @@ void cut(Value& v, int k) {
   v.e += drop;
 }
 
-
 // Mantissas from this many limbs square by halves (topSquare) where the cut allows; the
 // products inside split further (addTopProduct) while both sides have kTopProductMin limbs.
 constexpr int kTopSquareMin = 256;
@@ -137,6 +136,12 @@ void addTopProduct(const Limb* x, int xn, const Limb* y, int yn, int low, Limb* 
   addTopProduct(x, p, y + p, yn - p, low - p, acc, accn, at + p);
 }
 
+// log10 of the most addTopProduct leaves out at line `low` (below low·B^(low+1)) when its
+// product is placed at B^at, against a value of at least B^least.
+double leftOut(int low, int at, int least) {
+  return std::log10(static_cast<double>(low)) + 8.0 * (low + 1 + at - least);
+}
+
 // out := a² less a0² for a = a1·B^h + a0 (a0 < B^h), and less some of 2·a0·a1's pairs
 // below B^low (addTopProduct): a1²·B^2h + 2·a0·a1·B^h, one square of about half a's length
 // and less than one product of it, where a whole square takes three squares of it.
@@ -167,7 +172,7 @@ void multiply(Value& a, Value& b, Value& out, int k) {
     out.m.len = an + bn;
     addTopProduct(a.m.d, an, b.m.d, bn, low, out.m.d, out.m.len, 0);
     trim(out.m);
-    dropped = std::log10(static_cast<double>(low)) + 8.0 * (low + 1 - (an + bn - 2));
+    dropped = leftOut(low, 0, an + bn - 2);
   } else {
     product(a.m, b.m, out.m);
   }
@@ -187,8 +192,8 @@ void square(Value& a, Value& out, int k) {
   double dropped = -std::numeric_limits<double>::infinity();
   if (n >= kTopSquareMin && h >= n / 4 && lowZeroLimbs(a.m) < h) {
     topSquare(a.m, h, low, out.m);
-    // a0² < B^2h and the pairs left out < 2·low·B^(h+low+1), against a² >= B^(2n−2)
-    dropped = logSum(8.0 * (2 * h - 2 * (n - 1)), std::log10(2.0 * low) + 8.0 * (h + low + 1 - 2 * (n - 1)));
+    // a0² < B^2h, and what the cross product leaves out, doubled, against a² >= B^(2n−2)
+    dropped = logSum(8.0 * (2 * h - 2 * (n - 1)), std::log10(2.0) + leftOut(low, h, 2 * (n - 1)));
   } else {
     product(a.m, a.m, out.m);
   }
