@@ -175,8 +175,10 @@ TEST(Limbs, ProductsAtAnyThreshold) {
     for (int i = 0; i < len; ++i) x.d[i] %= limbs::kBase;
     x.len = len, x.d[len - 1] = std::max<limbs::Limb>(x.d[len - 1], 1);
   };
-  // 641 and 1,281 limbs: the 10-digit coefficients' columns pass a transform length by one.
-  const int lengths[][2] = {{9, 9}, {40, 17}, {313, 313}, {700, 250}, {1844, 1844}, {1844, 900}, {641, 641}, {1281, 1281}};
+  // 641 and 1,281 limbs: the 10-digit coefficients' columns pass a transform length by one;
+  // 2,560 by 100: the longest operand widened into the planes.
+  const int lengths[][2] = {{9, 9},     {40, 17},   {313, 313}, {700, 250},  {1844, 1844},
+                            {1844, 900}, {641, 641}, {1281, 1281}, {2560, 100}};
   for (int k = 0; k <= static_cast<int>(limbs::bestKernel()); ++k) {
     const auto kernel = limbs::useKernel(static_cast<limbs::Kernel>(k));
     const limbs::Thresholds kept = limbs::thresholdsFor(kernel);

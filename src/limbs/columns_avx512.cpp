@@ -2,6 +2,8 @@
 // -mavx512f -mavx512dq.
 #include <immintrin.h>
 
+#include <utility>
+
 #include "limbs/columns_kernel.h"
 
 namespace limbs::kernel {
@@ -31,7 +33,38 @@ struct Avx512 {
 
 }  // namespace
 
-int widenAvx512(std::uint64_t* planes, const Limb* a, int n) { return widen<Avx512>(planes, a, n); }
+namespace {
+
+// Lanes [8v, 8v + 8) of plane S, from the widened limbs w = a[8v..) and wBefore = a[8v − 8..).
+template <int S>
+inline void storeShifted(std::uint64_t* planes, int at, __m512i w, __m512i wBefore) {
+  const __m512i x = S == 0 ? w : _mm512_alignr_epi64(w, wBefore, 8 - S);
+  _mm512_store_si512(reinterpret_cast<__m512i*>(planes + S * kPlaneLanes + at), x);
+}
+
+template <int... S>
+inline void storeAll(std::uint64_t* planes, int at, __m512i w, __m512i wBefore, std::integer_sequence<int, S...>) {
+  (storeShifted<S>(planes, at, w, wBefore), ...);
+}
+
+}  // namespace
+
+// As widen<Avx512>, every plane's vector shifted in registers from the limbs a vector at a
+// time and stored aligned (planes is 64-byte aligned): unaligned stores straddle lines.
+int widenAvx512(std::uint64_t* planes, const Limb* a, int n) {
+  const __m512i zero = _mm512_setzero_si512();
+  for (int s = 0; s < 8; ++s) _mm512_store_si512(reinterpret_cast<__m512i*>(planes + s * kPlaneLanes - 8), zero);
+  __m512i before = zero;
+  for (int at = 0; at < n + 3 * kRowGroup - 1; at += 8) {
+    const int left = n - at;
+    const auto mask = static_cast<__mmask16>(left >= 8 ? 0xFF : left <= 0 ? 0 : (1u << left) - 1);
+    const __m512i w =
+        mask == 0 ? zero : _mm512_cvtepu32_epi64(_mm512_castsi512_si256(_mm512_maskz_loadu_epi32(mask, a + at)));
+    storeAll(planes, at, w, before, std::make_integer_sequence<int, 8>{});
+    before = w;
+  }
+  return n + kRowGroup - 1;
+}
 
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn) {
   addRows<Avx512>(acc, planes, len, b, bn);

@@ -37,8 +37,8 @@ constexpr int kMaxDepth = 5;
 constexpr std::array<Thresholds, 6> kMeasured{{{200, 320, 0, 0},
                                                 {128, 128, 0, 0},
                                                 {128, 128, 1100, 0},
-                                                {200, 320, 1024, 2000},
-                                                {200, 240, 512, 2000},
+                                                {128, 240, 1024, 2000},
+                                                {128, 240, 512, 2000},
                                                 {128, 128, 1200, 0}}};
 std::array<Thresholds, 6> thresholds = kMeasured;
 
