@@ -29,6 +29,10 @@ void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
+void addMiddleAvx2(std::uint64_t* s, int m, const std::uint64_t* mid);
+void addMiddleAvx512(std::uint64_t* s, int m, const std::uint64_t* mid);
+void addHalvesAvx2(Limb* h, const Limb* a, int m, int k);
+void addHalvesAvx512(Limb* h, const Limb* a, int m, int k);
 #if ZANTORIX_NEON
 // NEON, two lanes: the low halves of both lanes multiplied into 64 bits at once.
 struct Neon {
@@ -176,6 +180,17 @@ void splitColumnsPlain(const std::uint64_t* acc, int len, std::int32_t* v) {
 // The carries in plain integers (the template needs no lanes of its own).
 struct Plain {};
 bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::carrySpan<Plain>(r, v, len); }
+void addHalvesPlain(Limb* h, const Limb* a, int m, int k) { kernel::addHalves<Plain>(h, a, m, k); }
+
+void addMiddlePlain(std::uint64_t* s, int m, const std::uint64_t* mid) {
+  std::uint64_t *low = s, *low2 = s + m, *high = s + 2 * m;
+  const std::uint64_t* high2 = s + 3 * m;
+  for (int i = 0; i < m; ++i) {
+    const std::uint64_t a = low[i], b = low2[i], c = high[i], d = high2[i];
+    low2[i] = b + mid[i] - a - c;
+    high[i] = c + mid[m + i] - b - d;
+  }
+}
 
 // The routines of one kernel. Every entry is set: a kernel without a routine of its own
 // has the narrower kernel's.
@@ -186,6 +201,8 @@ struct Routines {
   void (*cross)(std::uint64_t*, const std::uint64_t*, int, const Limb*, int) = addCrossRowsPlain;
   void (*split)(const std::uint64_t*, int, std::int32_t*) = splitColumnsPlain;
   bool (*span)(Limb*, const std::int32_t*, int) = carrySpanPlain;
+  void (*middle)(std::uint64_t*, int, const std::uint64_t*) = addMiddlePlain;
+  void (*halves)(Limb*, const Limb*, int, int) = addHalvesPlain;
 };
 
 Routines routinesFor([[maybe_unused]] Kernel k) {
@@ -203,11 +220,12 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
 #if ZANTORIX_AVX_KERNELS
   if (k >= Kernel::avx2) {
     r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
-    r.span = kernel::carrySpanAvx2;
+    r.span = kernel::carrySpanAvx2, r.middle = kernel::addMiddleAvx2, r.halves = kernel::addHalvesAvx2;
   }
   if (k >= Kernel::avx512) {
     r.widen = kernel::widenAvx512, r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512;
     r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
+    r.middle = kernel::addMiddleAvx512, r.halves = kernel::addHalvesAvx512;
   }
 #endif
   return r;
@@ -243,6 +261,10 @@ Kernel useKernel(Kernel k) {
 Kernel kernelInUse() { return inUse().kernel; }
 
 bool carrySpan(Limb* r, const std::int32_t* v, int len) { return inUse().span(r, v, len); }
+
+void addMiddle(std::uint64_t* s, int m, const std::uint64_t* mid) { inUse().middle(s, m, mid); }
+
+void addHalves(Limb* h, const Limb* a, int m, int k) { inUse().halves(h, a, m, k); }
 
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) {
   (len < 2 * G ? splitColumnsPlain : inUse().split)(acc, len, v);

@@ -29,6 +29,13 @@ void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v);
 // sums −B <= v < 4·B; true when some r[i] is B or more and needs one more carry pass.
 bool carrySpan(Limb* r, const std::int32_t* v, int len);
 
+// addMiddle: Karatsuba's middle on columns, s[m..3m) += mid − low − high mod 2^64, where
+// low = s[0..2m) and high = s[2m..4m) hold the halves' products and mid (2m sums) that of
+// the sums of halves, each with zeros past its last coefficient.
+void addMiddle(std::uint64_t* s, int m, const std::uint64_t* mid);
+// addHalves: h[i] := a[i] + a[m + i] for i < k, a[i] for k <= i < m (k <= m), no carries.
+void addHalves(Limb* h, const Limb* a, int m, int k);
+
 // The x86 kernels in order of width; NEON, on 64-bit ARM, after them. SSE4.1 takes SSE2's
 // column sums, and the four-lane transforms besides.
 enum class Kernel { plain, sse2, sse41, avx2, avx512, neon };

@@ -25,6 +25,7 @@ struct Avx2 {
 #endif
   }
   static V add(V x, V y) { return _mm256_add_epi64(x, y); }
+  static V sub(V x, V y) { return _mm256_sub_epi64(x, y); }
   static V keepFrom(V x, int k) {
     return _mm256_and_si256(x, _mm256_cmpgt_epi64(_mm256_set_epi64x(3, 2, 1, 0), _mm256_set1_epi64x(k - 1)));
   }
@@ -43,5 +44,9 @@ void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, 
 }
 
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx2>(r, v, len); }
+
+void addMiddleAvx2(std::uint64_t* s, int m, const std::uint64_t* mid) { addMiddle<Avx2>(s, m, mid); }
+
+void addHalvesAvx2(Limb* h, const Limb* a, int m, int k) { addHalves<Avx2>(h, a, m, k); }
 
 }  // namespace limbs::kernel

@@ -26,6 +26,7 @@ struct Avx512 {
 #endif
   }
   static V add(V x, V y) { return _mm512_add_epi64(x, y); }
+  static V sub(V x, V y) { return _mm512_sub_epi64(x, y); }
   static V keepFrom(V x, int k) {
     return _mm512_maskz_mov_epi64(static_cast<__mmask8>(k <= 0 ? 0xFF : k >= 8 ? 0 : 0xFF << k), x);
   }
@@ -75,6 +76,10 @@ void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len
 }
 
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len) { return carrySpan<Avx512>(r, v, len); }
+
+void addMiddleAvx512(std::uint64_t* s, int m, const std::uint64_t* mid) { addMiddle<Avx512>(s, m, mid); }
+
+void addHalvesAvx512(Limb* h, const Limb* a, int m, int k) { addHalves<Avx512>(h, a, m, k); }
 
 namespace {
 

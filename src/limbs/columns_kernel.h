@@ -101,6 +101,33 @@ inline void addCrossRows(std::uint64_t* acc, const std::uint64_t* planes, int le
   addPass<S>(acc, planes, m, len, bv);
 }
 
+// Karatsuba's middle on columns, as limbs::addMiddle: s[m..3m) += mid − low − high, with
+// low = s[0..2m), high = s[2m..4m); each vector of s[m + i] and s[2m + i] read before written.
+template <class S>
+inline void addMiddle(std::uint64_t* s, int m, const std::uint64_t* mid) {
+  std::uint64_t *low2 = s + m, *high = s + 2 * m;
+  const std::uint64_t *low = s, *high2 = s + 3 * m;
+  int i = 0;
+  for (; i + S::kLanes <= m; i += S::kLanes) {
+    const typename S::V a = S::load(low + i), b = S::load(low2 + i), c = S::load(high + i);
+    S::store(low2 + i, S::sub(S::add(b, S::load(mid + i)), S::add(a, c)));
+    S::store(high + i, S::sub(S::add(c, S::load(mid + m + i)), S::add(b, S::load(high2 + i))));
+  }
+  for (; i < m; ++i) {
+    const std::uint64_t a = low[i], b = low2[i], c = high[i];
+    low2[i] = b + mid[i] - a - c;
+    high[i] = c + mid[m + i] - b - high2[i];
+  }
+}
+
+// h[i] := a[i] + a[m + i] for i < k, a[i] for k <= i < m: a sum of halves without carries,
+// a loop the compiler vectorises for S.
+template <class S>
+inline void addHalves(Limb* __restrict h, const Limb* __restrict a, int m, int k) {
+  for (int i = 0; i < k; ++i) h[i] = a[i] + a[m + i];
+  for (int i = k; i < m; ++i) h[i] = a[i];
+}
+
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
 template <class S>
 inline std::int32_t carryOf(std::int32_t v) {

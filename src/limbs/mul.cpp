@@ -121,26 +121,6 @@ bool carryOut(Limb* r, const Sum* s, int len, int from = 0, bool whole = true) {
   return true;
 }
 
-// h[0..m) := a[0..m) + a[m..m+k) limb by limb, without carries (k <= m).
-void addHalves(Limb* h, const Limb* a, int m, int k) {
-  for (int i = 0; i < k; ++i) h[i] = a[i] + a[m + i];
-  for (int i = k; i < m; ++i) h[i] = a[i];
-}
-
-// Karatsuba's middle on columns: s[m..) += mid − low − high, where low = s[0..2m) and
-// high = s[2m..4m) hold the halves' products and mid (2m sums) that of the sums of halves,
-// each with zeros past its last coefficient. One pass takes s[m + i] and s[2m + i] together,
-// each read before it is written.
-void addMiddle(Sum* s, int m, const Sum* mid) {
-  Sum *low = s, *low2 = s + m, *high = s + 2 * m;
-  const Sum* high2 = s + 3 * m;
-  for (int i = 0; i < m; ++i) {
-    const Sum a = low[i], b = low2[i], c = high[i], d = high2[i];
-    low2[i] = b + mid[i] - a - c;
-    high[i] = c + mid[m + i] - b - d;
-  }
-}
-
 // s[0..2n) := the column sums of a·b mod 2^64, both of n limbs below 2^(depth)·B; s holds
 // 2n + kColumnSlack sums, those past 2n − 1 set to 0. hs and ss: scratch for this level on.
 void productColumns(Sum* s, const Limb* a, const Limb* b, int n, int depth, Limb* hs, Sum* ss) {
