@@ -89,8 +89,9 @@ TEST(Registers, EveryPairAtPrecisionsZeroToTwo) {
   }
 }
 
-// Limb vectors: a sum that lands exactly on the base carries (inside and out of the top),
-// and subtracting the addend again borrows back. Then quotients by halves against long
+// Limb vectors: a sum that lands exactly on the base carries (inside and out of the top, and
+// through limbs that the kernels take a vector at a time), and subtracting the addend again
+// borrows back. Then quotients by halves against long
 // division, and 0 <= u − q·v < v, for lengths around the thresholds and limbs that push
 // the estimates to their corrections: dense, all 99999999, runs of 99999999 and 0, low
 // zeros. Last, no kernel wider than the processor runs is ever taken.
@@ -100,7 +101,11 @@ TEST(Limbs, CarriesQuotientsAndKernels) {
                                                     {{50000000, 5}, {50000000}, {0, 6}, {0}},
                                                     {{99999999, 99999999}, {1}, {0, 0}, {1}},
                                                     {{12, 99999999, 7}, {99999988, 0}, {0, 0, 8}, {0}}};
-  for (const auto& row : carries) {  // r, a, r + a, carry
+  std::vector rows(std::begin(carries), std::end(carries));
+  std::vector<Limb> nines(40, 99999999), unit(40, 0), sum(40, 0);  // a carry run through whole vectors
+  std::fill_n(nines.begin(), 10, 0), nines[39] = 5, unit[10] = 1, sum[39] = 6;
+  rows.push_back({nines, unit, sum, {0}});
+  for (const auto& row : rows) {  // r, a, r + a, carry
     std::vector<Limb> r = row[0];
     const int rn = static_cast<int>(r.size()), an = static_cast<int>(row[1].size());
     EXPECT_EQ(limbs::addTo(r.data(), rn, row[1].data(), an), row[3][0]) << row[0][0] << " + " << row[1][0];

@@ -33,6 +33,10 @@ void addMiddleAvx2(std::uint64_t* s, int m, const std::uint64_t* mid);
 void addMiddleAvx512(std::uint64_t* s, int m, const std::uint64_t* mid);
 void addHalvesAvx2(Limb* h, const Limb* a, int m, int k);
 void addHalvesAvx512(Limb* h, const Limb* a, int m, int k);
+bool addSpanAvx2(Limb* r, const Limb* a, int an);
+bool addSpanAvx512(Limb* r, const Limb* a, int an);
+bool subSpanAvx2(Limb* r, const Limb* a, int an);
+bool subSpanAvx512(Limb* r, const Limb* a, int an);
 #if ZANTORIX_NEON
 // NEON, two lanes: the low halves of both lanes multiplied into 64 bits at once.
 struct Neon {
@@ -182,6 +186,27 @@ struct Plain {};
 bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::carrySpan<Plain>(r, v, len); }
 void addHalvesPlain(Limb* h, const Limb* a, int m, int k) { kernel::addHalves<Plain>(h, a, m, k); }
 
+// Downwards, so that each limb reads those below it as they were, a may be r.
+bool addSpanPlain(Limb* r, const Limb* a, int an) {
+  for (int i = an - 1; i > 0; --i) {
+    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];  // each below 2·B
+    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
+  }
+  Limb on = 0;
+  for (int i = 1; i < an; ++i) on |= r[i] == kBase ? 1 : 0;
+  return on != 0;
+}
+
+bool subSpanPlain(Limb* r, const Limb* a, int an) {
+  for (int i = an - 1; i > 0; --i) {
+    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
+    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
+  }
+  Limb under = 0;
+  for (int i = 1; i < an; ++i) under |= r[i] == ~Limb{0} ? 1 : 0;
+  return under != 0;
+}
+
 void addMiddlePlain(std::uint64_t* s, int m, const std::uint64_t* mid) {
   std::uint64_t *low = s, *low2 = s + m, *high = s + 2 * m;
   const std::uint64_t* high2 = s + 3 * m;
@@ -203,6 +228,8 @@ struct Routines {
   bool (*span)(Limb*, const std::int32_t*, int) = carrySpanPlain;
   void (*middle)(std::uint64_t*, int, const std::uint64_t*) = addMiddlePlain;
   void (*halves)(Limb*, const Limb*, int, int) = addHalvesPlain;
+  bool (*sum)(Limb*, const Limb*, int) = addSpanPlain;
+  bool (*difference)(Limb*, const Limb*, int) = subSpanPlain;
 };
 
 Routines routinesFor([[maybe_unused]] Kernel k) {
@@ -221,11 +248,13 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
   if (k >= Kernel::avx2) {
     r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
     r.span = kernel::carrySpanAvx2, r.middle = kernel::addMiddleAvx2, r.halves = kernel::addHalvesAvx2;
+    r.sum = kernel::addSpanAvx2, r.difference = kernel::subSpanAvx2;
   }
   if (k >= Kernel::avx512) {
     r.widen = kernel::widenAvx512, r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512;
     r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
     r.middle = kernel::addMiddleAvx512, r.halves = kernel::addHalvesAvx512;
+    r.sum = kernel::addSpanAvx512, r.difference = kernel::subSpanAvx512;
   }
 #endif
   return r;
@@ -265,6 +294,10 @@ bool carrySpan(Limb* r, const std::int32_t* v, int len) { return inUse().span(r,
 void addMiddle(std::uint64_t* s, int m, const std::uint64_t* mid) { inUse().middle(s, m, mid); }
 
 void addHalves(Limb* h, const Limb* a, int m, int k) { inUse().halves(h, a, m, k); }
+
+bool addSpan(Limb* r, const Limb* a, int an) { return inUse().sum(r, a, an); }
+
+bool subSpan(Limb* r, const Limb* a, int an) { return inUse().difference(r, a, an); }
 
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) {
   (len < 2 * G ? splitColumnsPlain : inUse().split)(acc, len, v);

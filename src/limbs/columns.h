@@ -36,6 +36,13 @@ void addMiddle(std::uint64_t* s, int m, const std::uint64_t* mid);
 // addHalves: h[i] := a[i] + a[m + i] for i < k, a[i] for k <= i < m (k <= m), no carries.
 void addHalves(Limb* h, const Limb* a, int m, int k);
 
+// addSpan: the carry-free pass of a limb sum, r[i] := (r[i] + a[i]) mod B plus the carry of
+// r[i − 1] + a[i − 1], for 0 < i < an (r[0] untouched; a may be r, or apart from it, not
+// partly over it); true when some r[i] landed on B. subSpan: the same for r − a with
+// borrows, a apart from r; true when some r[i] went below zero.
+bool addSpan(Limb* r, const Limb* a, int an);
+bool subSpan(Limb* r, const Limb* a, int an);
+
 // The x86 kernels in order of width; NEON, on 64-bit ARM, after them. SSE4.1 takes SSE2's
 // column sums, and the four-lane transforms besides.
 enum class Kernel { plain, sse2, sse41, avx2, avx512, neon };

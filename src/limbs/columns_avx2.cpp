@@ -49,4 +49,55 @@ void addMiddleAvx2(std::uint64_t* s, int m, const std::uint64_t* mid) { addMiddl
 
 void addHalvesAvx2(Limb* h, const Limb* a, int m, int k) { addHalves<Avx2>(h, a, m, k); }
 
+// addSpan and subSpan eight limbs at a time, from the top down, as AVX-512's: a may be r.
+namespace {
+
+inline __m256i at(const Limb* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+// All ones in the lanes where x >= y, unsigned.
+inline __m256i atLeast(__m256i x, __m256i y) { return _mm256_cmpeq_epi32(_mm256_max_epu32(x, y), x); }
+
+}  // namespace
+
+bool addSpanAvx2(Limb* r, const Limb* a, int an) {
+  const __m256i base = _mm256_set1_epi32(kBase);
+  __m256i on = _mm256_setzero_si256();
+  int i = an - 8;
+  for (; i >= 1; i -= 8) {
+    __m256i s = _mm256_add_epi32(at(r + i), at(a + i));
+    const __m256i below = _mm256_add_epi32(at(r + i - 1), at(a + i - 1));
+    s = _mm256_sub_epi32(_mm256_sub_epi32(s, _mm256_and_si256(atLeast(s, base), base)), atLeast(below, base));
+    on = _mm256_or_si256(on, _mm256_cmpeq_epi32(s, base));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(r + i), s);
+  }
+  bool landed = _mm256_movemask_epi8(on) != 0;
+  for (i += 7; i > 0; --i) {
+    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];
+    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
+    landed |= r[i] == kBase;
+  }
+  return landed;
+}
+
+bool subSpanAvx2(Limb* r, const Limb* a, int an) {
+  const __m256i base = _mm256_set1_epi32(kBase), ones = _mm256_set1_epi32(-1);
+  __m256i under = _mm256_setzero_si256();
+  int i = an - 8;
+  for (; i >= 1; i -= 8) {
+    const __m256i x = at(r + i), y = at(a + i);
+    const __m256i below = _mm256_xor_si256(atLeast(at(r + i - 1), at(a + i - 1)), ones);  // r[i − 1] < a[i − 1]
+    __m256i d = _mm256_sub_epi32(x, y);
+    d = _mm256_add_epi32(d, _mm256_andnot_si256(atLeast(x, y), base));
+    d = _mm256_add_epi32(d, below);
+    under = _mm256_or_si256(under, _mm256_cmpeq_epi32(d, ones));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(r + i), d);
+  }
+  bool went = _mm256_movemask_epi8(under) != 0;
+  for (i += 7; i > 0; --i) {
+    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
+    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
+    went |= r[i] == ~Limb{0};
+  }
+  return went;
+}
+
 }  // namespace limbs::kernel

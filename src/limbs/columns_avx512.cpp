@@ -81,6 +81,55 @@ void addMiddleAvx512(std::uint64_t* s, int m, const std::uint64_t* mid) { addMid
 
 void addHalvesAvx512(Limb* h, const Limb* a, int m, int k) { addHalves<Avx512>(h, a, m, k); }
 
+// addSpan and subSpan sixteen limbs at a time, from the top down: a vector reads the limb
+// below it before the next vector down rewrites that limb, so a may be r. The limbs a whole
+// vector does not reach go through the portable loop.
+namespace {
+
+inline __m512i at(const Limb* p) { return _mm512_loadu_si512(p); }
+
+}  // namespace
+
+bool addSpanAvx512(Limb* r, const Limb* a, int an) {
+  const __m512i base = _mm512_set1_epi32(kBase), one = _mm512_set1_epi32(1);
+  __mmask16 on = 0;
+  int i = an - 16;
+  for (; i >= 1; i -= 16) {
+    __m512i s = _mm512_add_epi32(at(r + i), at(a + i));
+    const __m512i below = _mm512_add_epi32(at(r + i - 1), at(a + i - 1));
+    s = _mm512_mask_sub_epi32(s, _mm512_cmpge_epu32_mask(s, base), s, base);
+    s = _mm512_mask_add_epi32(s, _mm512_cmpge_epu32_mask(below, base), s, one);
+    on |= _mm512_cmpeq_epi32_mask(s, base);
+    _mm512_storeu_si512(r + i, s);
+  }
+  for (i += 15; i > 0; --i) {
+    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];
+    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
+    on |= r[i] == kBase ? 1 : 0;
+  }
+  return on != 0;
+}
+
+bool subSpanAvx512(Limb* r, const Limb* a, int an) {
+  const __m512i base = _mm512_set1_epi32(kBase), one = _mm512_set1_epi32(1), ones = _mm512_set1_epi32(-1);
+  __mmask16 under = 0;
+  int i = an - 16;
+  for (; i >= 1; i -= 16) {
+    const __m512i x = at(r + i), y = at(a + i);
+    __m512i d = _mm512_sub_epi32(x, y);
+    d = _mm512_mask_add_epi32(d, _mm512_cmplt_epu32_mask(x, y), d, base);
+    d = _mm512_mask_sub_epi32(d, _mm512_cmplt_epu32_mask(at(r + i - 1), at(a + i - 1)), d, one);
+    under |= _mm512_cmpeq_epi32_mask(d, ones);
+    _mm512_storeu_si512(r + i, d);
+  }
+  for (i += 15; i > 0; --i) {
+    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
+    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
+    under |= r[i] == ~Limb{0} ? 1 : 0;
+  }
+  return under != 0;
+}
+
 namespace {
 
 // q := floor(x / 10^8) and x := x − q·10^8 for x below 2^64: the quotient estimated in double

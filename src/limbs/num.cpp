@@ -2,6 +2,8 @@
 // quotients share.
 #include "limbs/num.h"
 
+#include "limbs/columns.h"
+
 #include <algorithm>
 
 
@@ -110,14 +112,9 @@ int halve(Num& x) {
 Limb addTo(Limb* r, int rn, const Limb* a, int an) {
   if (an == 0) return 0;
   Limb c = r[an - 1] + a[an - 1] >= kBase ? 1 : 0;
-  for (int i = an - 1; i > 0; --i) {
-    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];  // each below 2·B
-    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
-  }
+  const bool on = addSpan(r, a, an);
   r[0] = r[0] + a[0] - (r[0] + a[0] >= kBase ? kBase : 0);
-  Limb on = 0;
-  for (int i = 0; i < an; ++i) on |= r[i] == kBase ? 1 : 0;
-  for (int i = 0; on != 0 && i < an; ++i) {
+  for (int i = 0; on && i < an; ++i) {
     if (r[i] != kBase) continue;
     r[i] = 0;
     if (i + 1 < an) ++r[i + 1];
@@ -136,15 +133,10 @@ Limb addTo(Limb* r, int rn, const Limb* a, int an) {
 Limb subFrom(Limb* r, int rn, const Limb* a, int an) {
   if (an == 0) return 0;
   Limb b = r[an - 1] < a[an - 1] ? 1 : 0;
-  for (int i = an - 1; i > 0; --i) {
-    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
-    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
-  }
+  const bool under = subSpan(r, a, an);
   r[0] = r[0] - a[0] + (r[0] < a[0] ? kBase : 0);
   constexpr Limb kUnder = ~Limb{0};
-  Limb under = 0;
-  for (int i = 0; i < an; ++i) under |= r[i] == kUnder ? 1 : 0;
-  for (int i = 0; under != 0 && i < an; ++i) {
+  for (int i = 0; under && i < an; ++i) {
     if (r[i] != kUnder) continue;
     r[i] = kBase - 1;
     if (i + 1 < an) --r[i + 1];
