@@ -132,34 +132,42 @@ bool subSpanAvx512(Limb* r, const Limb* a, int an) {
 
 namespace {
 
-// q := floor(x / 10^8) and x := x − q·10^8 for x below 2^64: the quotient estimated in double
-// precision is within one of the truth (relative error under 2^−51 on a quotient below
-// 1.9·10^11), and one step either way corrects it.
-inline void divBase(__m512i& x, __m512i& q) {
-  const __m512i base = _mm512_set1_epi64(kBase);
-  q = _mm512_cvttpd_epu64(_mm512_mul_pd(_mm512_cvtepu64_pd(x), _mm512_set1_pd(1e-8)));
-  x = _mm512_sub_epi64(x, _mm512_mullo_epi64(q, base));
-  const __mmask8 low = _mm512_cmplt_epi64_mask(x, _mm512_setzero_si512());
-  x = _mm512_mask_add_epi64(x, low, x, base);
-  q = _mm512_mask_sub_epi64(q, low, q, _mm512_set1_epi64(1));
-  const __mmask8 high = _mm512_cmpge_epi64_mask(x, base);
-  x = _mm512_mask_sub_epi64(x, high, x, base);
-  q = _mm512_mask_add_epi64(q, high, q, _mm512_set1_epi64(1));
+// floor(x / d) for whole x and d in double precision, given d's rounded inverse and a bias
+// between the error of x·inverse + bias (below x/d·2^−51) and 1/d less that error: a
+// quotient that is whole comes out just above itself, and one that is not stays below the
+// next whole number, so rounding down is exact.
+inline __m512d floorDiv(__m512d x, __m512d inverse, __m512d bias) {
+  return _mm512_roundscale_pd(_mm512_fmadd_pd(x, inverse, bias), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
 }
 
 }  // namespace
 
 // v[k] := lo[k] + mid[k−1] + hi[k−2] for acc[k] = lo + mid·10^8 + hi·10^16, k < len;
-// acc holds len rounded up to 8 sums.
+// acc holds len rounded up to 8 sums. Exactly, in double precision: with acc = t·2^16 + u,
+// hi = floor(t / 5^16), and with the rest r = t − hi·5^16, mid = floor(s / 5^8) for
+// s = r·2^8 + floor(u / 2^8) (the bits dropped at each step are below the divisor's factor
+// of two), lo the rest of s, times 2^8, plus u's low byte. Every figure stays below 2^53.
+// The biases: hi < 1,845, so its error is below 2^−40 and 1/5^16 > 2^−38; mid < 10^8, its
+// error below 2^−24 and 1/5^8 > 2^−19.
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v) {
-  __m512i midBefore = _mm512_setzero_si512(), hiBefore = _mm512_setzero_si512();
+  const __m512d p16 = _mm512_set1_pd(152587890625.0), p8 = _mm512_set1_pd(390625.0);  // 5^16, 5^8
+  const __m512d inv16 = _mm512_set1_pd(1 / 152587890625.0), inv8 = _mm512_set1_pd(1 / 390625.0);
+  const __m512d bias16 = _mm512_set1_pd(0x1p-39), bias8 = _mm512_set1_pd(0x1p-21), byte = _mm512_set1_pd(256.0);
+  const __m512i lowByte = _mm512_set1_epi64(255);
+  __m512d midBefore = _mm512_setzero_pd(), hiBefore = _mm512_setzero_pd();
   for (int k = 0; k < len; k += 8) {
-    __m512i lo = _mm512_loadu_si512(acc + k), mid, hi;
-    divBase(lo, mid);
-    divBase(mid, hi);
-    const __m512i sum = _mm512_add_epi64(_mm512_add_epi64(lo, _mm512_alignr_epi64(mid, midBefore, 7)),
-                                         _mm512_alignr_epi64(hi, hiBefore, 6));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), _mm512_cvtepi64_epi32(sum));
+    const __m512i x = _mm512_loadu_si512(acc + k), u = _mm512_and_si512(x, _mm512_set1_epi64(0xFFFF));
+    const __m512d t = _mm512_cvtepu64_pd(_mm512_srli_epi64(x, 16));
+    const __m512d hi = floorDiv(t, inv16, bias16);
+    const __m512d s = _mm512_fmadd_pd(_mm512_fnmadd_pd(hi, p16, t), byte, _mm512_cvtepi64_pd(_mm512_srli_epi64(u, 8)));
+    const __m512d mid = floorDiv(s, inv8, bias8);
+    const __m512d lo = _mm512_fmadd_pd(_mm512_fnmadd_pd(mid, p8, s), byte, _mm512_cvtepi64_pd(_mm512_and_si512(u, lowByte)));
+    const auto shifted = [](__m512d now, __m512d before, auto lanes) {
+      return _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(now), _mm512_castpd_si512(before), lanes()));
+    };
+    const __m512d sum = _mm512_add_pd(_mm512_add_pd(lo, shifted(mid, midBefore, [] { return 7; })),
+                                      shifted(hi, hiBefore, [] { return 6; }));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), _mm512_cvttpd_epi32(sum));
     midBefore = mid;
     hiBefore = hi;
   }
