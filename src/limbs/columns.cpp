@@ -26,6 +26,7 @@ void addRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const
 void addRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addCrossRowsAvx2(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
 void addCrossRowsAvx512(std::uint64_t* acc, const std::uint64_t* planes, int len, const Limb* b, int bn);
+void splitColumnsAvx2(const std::uint64_t* acc, int len, std::int32_t* v);
 void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v);
 bool carrySpanAvx2(Limb* r, const std::int32_t* v, int len);
 bool carrySpanAvx512(Limb* r, const std::int32_t* v, int len);
@@ -247,7 +248,8 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
 #if ZANTORIX_AVX_KERNELS
   if (k >= Kernel::avx2) {
     r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
-    r.span = kernel::carrySpanAvx2, r.middle = kernel::addMiddleAvx2, r.halves = kernel::addHalvesAvx2;
+    r.split = kernel::splitColumnsAvx2, r.span = kernel::carrySpanAvx2;
+    r.middle = kernel::addMiddleAvx2, r.halves = kernel::addHalvesAvx2;
     r.sum = kernel::addSpanAvx2, r.difference = kernel::subSpanAvx2;
   }
   if (k >= Kernel::avx512) {

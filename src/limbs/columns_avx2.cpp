@@ -100,4 +100,46 @@ bool subSpanAvx2(Limb* r, const Limb* a, int an) {
   return went;
 }
 
+namespace {
+
+// x as a double, for x below 2^52: its bits under the exponent of 2^52, less 2^52.
+inline __m256d toDouble(__m256i x) {
+  const __m256d magic = _mm256_set1_pd(0x1p52);
+  return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(x, _mm256_castpd_si256(magic))), magic);
+}
+
+// floor(x / d) as AVX-512's floorDiv, the bias added after the product (no fused multiply-add
+// here): each rounding is at most half the last place of a figure below 2^11 or 10^8.
+inline __m256d floorDiv(__m256d x, __m256d inverse, __m256d bias) {
+  return _mm256_floor_pd(_mm256_add_pd(_mm256_mul_pd(x, inverse), bias));
+}
+
+}  // namespace
+
+// As splitColumnsAvx512, four sums at a time; the remainders need no fused multiply-add, as
+// every product of whole numbers below 2^53 is exact.
+void splitColumnsAvx2(const std::uint64_t* acc, int len, std::int32_t* v) {
+  const __m256d p16 = _mm256_set1_pd(152587890625.0), p8 = _mm256_set1_pd(390625.0);  // 5^16, 5^8
+  const __m256d inv16 = _mm256_set1_pd(1 / 152587890625.0), inv8 = _mm256_set1_pd(1 / 390625.0);
+  const __m256d bias16 = _mm256_set1_pd(0x1p-39), bias8 = _mm256_set1_pd(0x1p-21), byte = _mm256_set1_pd(256.0);
+  __m256d midBefore = _mm256_setzero_pd(), hiBefore = _mm256_setzero_pd();
+  for (int k = 0; k < len; k += 4) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(acc + k));
+    const __m256i u = _mm256_and_si256(x, _mm256_set1_epi64x(0xFFFF));
+    const __m256d t = toDouble(_mm256_srli_epi64(x, 16));
+    const __m256d hi = floorDiv(t, inv16, bias16);
+    const __m256d s = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(t, _mm256_mul_pd(hi, p16)), byte),
+                                    toDouble(_mm256_srli_epi64(u, 8)));
+    const __m256d mid = floorDiv(s, inv8, bias8);
+    const __m256d lo = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(s, _mm256_mul_pd(mid, p8)), byte),
+                                     toDouble(_mm256_and_si256(u, _mm256_set1_epi64x(255))));
+    const __m256d midAcross = _mm256_permute2f128_pd(midBefore, mid, 0x21);  // midBefore's top two, mid's low two
+    const __m256d midUp = _mm256_castsi256_pd(_mm256_alignr_epi8(_mm256_castpd_si256(mid), _mm256_castpd_si256(midAcross), 8));
+    const __m256d sum = _mm256_add_pd(_mm256_add_pd(lo, midUp), _mm256_permute2f128_pd(hiBefore, hi, 0x21));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v + k), _mm256_cvttpd_epi32(sum));
+    midBefore = mid;
+    hiBefore = hi;
+  }
+}
+
 }  // namespace limbs::kernel
