@@ -51,12 +51,14 @@ inline void storeAll(std::uint64_t* planes, int at, __m512i w, __m512i wBefore, 
 }  // namespace
 
 // As widen<Avx512>, every plane's vector shifted in registers from the limbs a vector at a
-// time and stored aligned (planes is 64-byte aligned): unaligned stores straddle lines.
+// time and stored aligned (planes is 64-byte aligned): unaligned stores straddle lines. The
+// zeros past a reach lane n + 14, the last that a pass of addRows or addCrossRows reads
+// (n + kRowGroup − 1 lanes rounded up to a vector), not the lanes past that.
 int widenAvx512(std::uint64_t* planes, const Limb* a, int n) {
   const __m512i zero = _mm512_setzero_si512();
   for (int s = 0; s < 8; ++s) _mm512_store_si512(reinterpret_cast<__m512i*>(planes + s * kPlaneLanes - 8), zero);
   __m512i before = zero;
-  for (int at = 0; at < n + 3 * kRowGroup - 1; at += 8) {
+  for (int at = 0; at < n + 2 * kRowGroup - 1; at += 8) {
     const int left = n - at;
     const auto mask = static_cast<__mmask16>(left >= 8 ? 0xFF : left <= 0 ? 0 : (1u << left) - 1);
     const __m512i w =

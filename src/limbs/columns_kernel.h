@@ -15,8 +15,8 @@ namespace limbs::kernel {
 constexpr int kRowGroup = 8;
 // Lanes of one plane: kRowGroup zero lanes before lane 0, the longest operand, its shift by
 // up to kRowGroup − 1 lanes and the 2·kRowGroup zero lanes after it (the last vector's
-// overrun), in whole 64-byte lines, with one line to spare for widening a vector at a time.
-constexpr int kPlaneLanes = (kMaxOperand + 5 * kRowGroup + 7) / 8 * 8;
+// overrun), in whole 64-byte lines.
+constexpr int kPlaneLanes = (kMaxOperand + 4 * kRowGroup + 7) / 8 * 8;
 
 // The planes hold the other operand a widened to 64-bit lanes, S::kLanes copies: plane s,
 // at planes + s·kPlaneLanes, holds a[x − s] at lane x, zero outside a (from lane −kRowGroup
