@@ -52,7 +52,7 @@ void addHalvesAvx2(Limb* h, const Limb* a, int m, int k) { addHalves<Avx2>(h, a,
 // addSpan and subSpan eight limbs at a time, from the top down, as AVX-512's: a may be r.
 namespace {
 
-inline __m256i at(const Limb* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline __m256i limbsAt(const Limb* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 // All ones in the lanes where x >= y, unsigned.
 inline __m256i atLeast(__m256i x, __m256i y) { return _mm256_cmpeq_epi32(_mm256_max_epu32(x, y), x); }
 
@@ -63,8 +63,8 @@ bool addSpanAvx2(Limb* r, const Limb* a, int an) {
   __m256i on = _mm256_setzero_si256();
   int i = an - 8;
   for (; i >= 1; i -= 8) {
-    __m256i s = _mm256_add_epi32(at(r + i), at(a + i));
-    const __m256i below = _mm256_add_epi32(at(r + i - 1), at(a + i - 1));
+    __m256i s = _mm256_add_epi32(limbsAt(r + i), limbsAt(a + i));
+    const __m256i below = _mm256_add_epi32(limbsAt(r + i - 1), limbsAt(a + i - 1));
     s = _mm256_sub_epi32(_mm256_sub_epi32(s, _mm256_and_si256(atLeast(s, base), base)), atLeast(below, base));
     on = _mm256_or_si256(on, _mm256_cmpeq_epi32(s, base));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(r + i), s);
@@ -83,8 +83,9 @@ bool subSpanAvx2(Limb* r, const Limb* a, int an) {
   __m256i under = _mm256_setzero_si256();
   int i = an - 8;
   for (; i >= 1; i -= 8) {
-    const __m256i x = at(r + i), y = at(a + i);
-    const __m256i below = _mm256_xor_si256(atLeast(at(r + i - 1), at(a + i - 1)), ones);  // r[i − 1] < a[i − 1]
+    const __m256i x = limbsAt(r + i), y = limbsAt(a + i);
+    // all ones where r[i − 1] < a[i − 1]
+    const __m256i below = _mm256_xor_si256(atLeast(limbsAt(r + i - 1), limbsAt(a + i - 1)), ones);
     __m256i d = _mm256_sub_epi32(x, y);
     d = _mm256_add_epi32(d, _mm256_andnot_si256(atLeast(x, y), base));
     d = _mm256_add_epi32(d, below);
@@ -133,8 +134,8 @@ void splitColumnsAvx2(const std::uint64_t* acc, int len, std::int32_t* v) {
     const __m256d mid = floorDiv(s, inv8, bias8);
     const __m256d lo = _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(s, _mm256_mul_pd(mid, p8)), byte),
                                      toDouble(_mm256_and_si256(u, _mm256_set1_epi64x(255))));
-    const __m256d midAcross = _mm256_permute2f128_pd(midBefore, mid, 0x21);  // midBefore's top two, mid's low two
-    const __m256d midUp = _mm256_castsi256_pd(_mm256_alignr_epi8(_mm256_castpd_si256(mid), _mm256_castpd_si256(midAcross), 8));
+    const __m256i midAcross = _mm256_castpd_si256(_mm256_permute2f128_pd(midBefore, mid, 0x21));  // 2 of each
+    const __m256d midUp = _mm256_castsi256_pd(_mm256_alignr_epi8(_mm256_castpd_si256(mid), midAcross, 8));
     const __m256d sum = _mm256_add_pd(_mm256_add_pd(lo, midUp), _mm256_permute2f128_pd(hiBefore, hi, 0x21));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(v + k), _mm256_cvttpd_epi32(sum));
     midBefore = mid;

@@ -88,7 +88,7 @@ void addHalvesAvx512(Limb* h, const Limb* a, int m, int k) { addHalves<Avx512>(h
 // vector does not reach go through the portable loop.
 namespace {
 
-inline __m512i at(const Limb* p) { return _mm512_loadu_si512(p); }
+inline __m512i limbsAt(const Limb* p) { return _mm512_loadu_si512(p); }
 
 }  // namespace
 
@@ -97,8 +97,8 @@ bool addSpanAvx512(Limb* r, const Limb* a, int an) {
   __mmask16 on = 0;
   int i = an - 16;
   for (; i >= 1; i -= 16) {
-    __m512i s = _mm512_add_epi32(at(r + i), at(a + i));
-    const __m512i below = _mm512_add_epi32(at(r + i - 1), at(a + i - 1));
+    __m512i s = _mm512_add_epi32(limbsAt(r + i), limbsAt(a + i));
+    const __m512i below = _mm512_add_epi32(limbsAt(r + i - 1), limbsAt(a + i - 1));
     s = _mm512_mask_sub_epi32(s, _mm512_cmpge_epu32_mask(s, base), s, base);
     s = _mm512_mask_add_epi32(s, _mm512_cmpge_epu32_mask(below, base), s, one);
     on |= _mm512_cmpeq_epi32_mask(s, base);
@@ -117,10 +117,10 @@ bool subSpanAvx512(Limb* r, const Limb* a, int an) {
   __mmask16 under = 0;
   int i = an - 16;
   for (; i >= 1; i -= 16) {
-    const __m512i x = at(r + i), y = at(a + i);
+    const __m512i x = limbsAt(r + i), y = limbsAt(a + i);
     __m512i d = _mm512_sub_epi32(x, y);
     d = _mm512_mask_add_epi32(d, _mm512_cmplt_epu32_mask(x, y), d, base);
-    d = _mm512_mask_sub_epi32(d, _mm512_cmplt_epu32_mask(at(r + i - 1), at(a + i - 1)), d, one);
+    d = _mm512_mask_sub_epi32(d, _mm512_cmplt_epu32_mask(limbsAt(r + i - 1), limbsAt(a + i - 1)), d, one);
     under |= _mm512_cmpeq_epi32_mask(d, ones);
     _mm512_storeu_si512(r + i, d);
   }
@@ -163,12 +163,11 @@ void splitColumnsAvx512(const std::uint64_t* acc, int len, std::int32_t* v) {
     const __m512d hi = floorDiv(t, inv16, bias16);
     const __m512d s = _mm512_fmadd_pd(_mm512_fnmadd_pd(hi, p16, t), byte, _mm512_cvtepi64_pd(_mm512_srli_epi64(u, 8)));
     const __m512d mid = floorDiv(s, inv8, bias8);
-    const __m512d lo = _mm512_fmadd_pd(_mm512_fnmadd_pd(mid, p8, s), byte, _mm512_cvtepi64_pd(_mm512_and_si512(u, lowByte)));
-    const auto shifted = [](__m512d now, __m512d before, auto lanes) {
-      return _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(now), _mm512_castpd_si512(before), lanes()));
-    };
-    const __m512d sum = _mm512_add_pd(_mm512_add_pd(lo, shifted(mid, midBefore, [] { return 7; })),
-                                      shifted(hi, hiBefore, [] { return 6; }));
+    const __m512d low = _mm512_cvtepi64_pd(_mm512_and_si512(u, lowByte));
+    const __m512d lo = _mm512_fmadd_pd(_mm512_fnmadd_pd(mid, p8, s), byte, low);
+    const __m512i midUp = _mm512_alignr_epi64(_mm512_castpd_si512(mid), _mm512_castpd_si512(midBefore), 7);
+    const __m512i hiUp = _mm512_alignr_epi64(_mm512_castpd_si512(hi), _mm512_castpd_si512(hiBefore), 6);
+    const __m512d sum = _mm512_add_pd(_mm512_add_pd(lo, _mm512_castsi512_pd(midUp)), _mm512_castsi512_pd(hiUp));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + k), _mm512_cvttpd_epi32(sum));
     midBefore = mid;
     hiBefore = hi;
