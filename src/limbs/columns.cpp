@@ -38,6 +38,8 @@ bool addSpanAvx2(Limb* r, const Limb* a, int an);
 bool addSpanAvx512(Limb* r, const Limb* a, int an);
 bool subSpanAvx2(Limb* r, const Limb* a, int an);
 bool subSpanAvx512(Limb* r, const Limb* a, int an);
+void takeOffAvx2(std::int64_t* x, const Limb* v, int n, std::int32_t k);
+void takeOffAvx512(std::int64_t* x, const Limb* v, int n, std::int32_t k);
 #if ZANTORIX_NEON
 // NEON, two lanes: the low halves of both lanes multiplied into 64 bits at once.
 struct Neon {
@@ -208,6 +210,10 @@ bool subSpanPlain(Limb* r, const Limb* a, int an) {
   return under != 0;
 }
 
+void takeOffPlain(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
+  for (int i = n - 1; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
+}
+
 void addMiddlePlain(std::uint64_t* s, int m, const std::uint64_t* mid) {
   std::uint64_t *low = s, *low2 = s + m, *high = s + 2 * m;
   const std::uint64_t* high2 = s + 3 * m;
@@ -231,6 +237,7 @@ struct Routines {
   void (*halves)(Limb*, const Limb*, int, int) = addHalvesPlain;
   bool (*sum)(Limb*, const Limb*, int) = addSpanPlain;
   bool (*difference)(Limb*, const Limb*, int) = subSpanPlain;
+  void (*multiple)(std::int64_t*, const Limb*, int, std::int32_t) = takeOffPlain;
 };
 
 Routines routinesFor([[maybe_unused]] Kernel k) {
@@ -250,13 +257,13 @@ Routines routinesFor([[maybe_unused]] Kernel k) {
     r.widen = kernel::widenAvx2, r.rows = kernel::addRowsAvx2, r.cross = kernel::addCrossRowsAvx2;
     r.split = kernel::splitColumnsAvx2, r.span = kernel::carrySpanAvx2;
     r.middle = kernel::addMiddleAvx2, r.halves = kernel::addHalvesAvx2;
-    r.sum = kernel::addSpanAvx2, r.difference = kernel::subSpanAvx2;
+    r.sum = kernel::addSpanAvx2, r.difference = kernel::subSpanAvx2, r.multiple = kernel::takeOffAvx2;
   }
   if (k >= Kernel::avx512) {
     r.widen = kernel::widenAvx512, r.rows = kernel::addRowsAvx512, r.cross = kernel::addCrossRowsAvx512;
     r.split = kernel::splitColumnsAvx512, r.span = kernel::carrySpanAvx512;
     r.middle = kernel::addMiddleAvx512, r.halves = kernel::addHalvesAvx512;
-    r.sum = kernel::addSpanAvx512, r.difference = kernel::subSpanAvx512;
+    r.sum = kernel::addSpanAvx512, r.difference = kernel::subSpanAvx512, r.multiple = kernel::takeOffAvx512;
   }
 #endif
   return r;
@@ -300,6 +307,8 @@ void addHalves(Limb* h, const Limb* a, int m, int k) { inUse().halves(h, a, m, k
 bool addSpan(Limb* r, const Limb* a, int an) { return inUse().sum(r, a, an); }
 
 bool subSpan(Limb* r, const Limb* a, int an) { return inUse().difference(r, a, an); }
+
+void takeOff(std::int64_t* x, const Limb* v, int n, std::int32_t k) { inUse().multiple(x, v, n, k); }
 
 void splitColumns(const std::uint64_t* acc, int len, std::int32_t* v) {
   (len < 2 * G ? splitColumnsPlain : inUse().split)(acc, len, v);

@@ -43,6 +43,10 @@ void addHalves(Limb* h, const Limb* a, int m, int k);
 bool addSpan(Limb* r, const Limb* a, int an);
 bool subSpan(Limb* r, const Limb* a, int an);
 
+// takeOff: x[0..n) −= k·v[0..n), limb by limb without carries, the top first, so that a
+// quotient estimate that reads the top limbs need not wait for the rest.
+void takeOff(std::int64_t* x, const Limb* v, int n, std::int32_t k);
+
 // The x86 kernels in order of width; NEON, on 64-bit ARM, after them. SSE4.1 takes SSE2's
 // column sums, and the four-lane transforms besides.
 enum class Kernel { plain, sse2, sse41, avx2, avx512, neon };

@@ -132,6 +132,18 @@ bool subSpanAvx512(Limb* r, const Limb* a, int an) {
   return under != 0;
 }
 
+// takeOff eight limbs at a time, the top vector first; the products are the signed 32-bit
+// lanes' (limbs below 2^27, k within ±2^31).
+void takeOffAvx512(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
+  const __m512i times = _mm512_set1_epi64(k);
+  int i = n - 8;
+  for (; i >= 0; i -= 8) {
+    const __m512i limbs = _mm512_cvtepu32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)));
+    _mm512_storeu_si512(x + i, _mm512_sub_epi64(_mm512_loadu_si512(x + i), _mm512_mul_epi32(limbs, times)));
+  }
+  for (i += 7; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
+}
+
 namespace {
 
 // floor(x / d) for whole x and d in double precision, given d's rounded inverse and a bias

@@ -11,6 +11,7 @@
 #include <cassert>
 #include <cstdint>
 
+#include "limbs/columns.h"
 #include "limbs/mul.h"
 
 namespace limbs {
@@ -113,12 +114,6 @@ std::int64_t carryInto(const std::int64_t* x, int n, Limb* out) {
   return c;
 }
 
-// x[0..n) −= k·v[0..n), limb by limb without carries, the top first: the next estimate
-// reads it, and need not wait for the rest.
-void takeOff(std::int64_t* x, const Limb* v, int n, std::int64_t k) {
-  for (int i = n - 1; i >= 0; --i) x[i] -= k * v[i];
-}
-
 // q := floor(u / v), r := u − q·v, for 2 <= v.len <= min(u.len, kLazyMax), as long division
 // whose rest keeps signed 64-bit limbs, never carried while a multiple of v is taken off:
 // each quotient limb is estimated in double precision from the rest's top four limbs (the
@@ -140,7 +135,9 @@ void lazyDivide(const Num& u, const Num& v, Num& q, Num& r) {
     rest[t] -= c * kBase, rest[t + 1] += c;
     const double num = ((static_cast<double>(rest[t + 1]) * B + static_cast<double>(rest[t])) * B +
                         static_cast<double>(rest[t - 1])) * B + (t >= 2 ? static_cast<double>(rest[t - 2]) : 0.0);
-    const auto qhat = static_cast<std::int64_t>(num * inverse);
+    const double estimate = num * inverse;  // within 10^−6 of a limb below 1.001·B
+    assert(estimate > -1e9 && estimate < 1e9);
+    const auto qhat = static_cast<std::int32_t>(estimate);
     takeOff(rest + j, v.d, nv, qhat);
     rest[t] += rest[t + 1] * kBase;
     rest[t + 1] = 0;
