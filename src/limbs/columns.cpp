@@ -189,30 +189,9 @@ struct Plain {};
 bool carrySpanPlain(Limb* r, const std::int32_t* v, int len) { return kernel::carrySpan<Plain>(r, v, len); }
 void addHalvesPlain(Limb* h, const Limb* a, int m, int k) { kernel::addHalves<Plain>(h, a, m, k); }
 
-// Downwards, so that each limb reads those below it as they were, a may be r.
-bool addSpanPlain(Limb* r, const Limb* a, int an) {
-  for (int i = an - 1; i > 0; --i) {
-    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];  // each below 2·B
-    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
-  }
-  Limb on = 0;
-  for (int i = 1; i < an; ++i) on |= r[i] == kBase ? 1 : 0;
-  return on != 0;
-}
-
-bool subSpanPlain(Limb* r, const Limb* a, int an) {
-  for (int i = an - 1; i > 0; --i) {
-    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
-    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
-  }
-  Limb under = 0;
-  for (int i = 1; i < an; ++i) under |= r[i] == ~Limb{0} ? 1 : 0;
-  return under != 0;
-}
-
-void takeOffPlain(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
-  for (int i = n - 1; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
-}
+bool addSpanPlain(Limb* r, const Limb* a, int an) { return kernel::addSpanScalar<Plain>(r, a, an); }
+bool subSpanPlain(Limb* r, const Limb* a, int an) { return kernel::subSpanScalar<Plain>(r, a, an); }
+void takeOffPlain(std::int64_t* x, const Limb* v, int n, std::int32_t k) { kernel::takeOffScalar<Plain>(x, v, n, k); }
 
 void addMiddlePlain(std::uint64_t* s, int m, const std::uint64_t* mid) {
   std::uint64_t *low = s, *low2 = s + m, *high = s + 2 * m;

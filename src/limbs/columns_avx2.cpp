@@ -69,13 +69,8 @@ bool addSpanAvx2(Limb* r, const Limb* a, int an) {
     on = _mm256_or_si256(on, _mm256_cmpeq_epi32(s, base));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(r + i), s);
   }
-  bool landed = _mm256_movemask_epi8(on) != 0;
-  for (i += 7; i > 0; --i) {
-    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];
-    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
-    landed |= r[i] == kBase;
-  }
-  return landed;
+  const bool low = addSpanScalar<Avx2>(r, a, i + 8);
+  return _mm256_movemask_epi8(on) != 0 || low;
 }
 
 bool subSpanAvx2(Limb* r, const Limb* a, int an) {
@@ -92,13 +87,8 @@ bool subSpanAvx2(Limb* r, const Limb* a, int an) {
     under = _mm256_or_si256(under, _mm256_cmpeq_epi32(d, ones));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(r + i), d);
   }
-  bool went = _mm256_movemask_epi8(under) != 0;
-  for (i += 7; i > 0; --i) {
-    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
-    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
-    went |= r[i] == ~Limb{0};
-  }
-  return went;
+  const bool low = subSpanScalar<Avx2>(r, a, i + 8);
+  return _mm256_movemask_epi8(under) != 0 || low;
 }
 
 // takeOff four limbs at a time, the top vector first, as AVX-512's.
@@ -110,7 +100,7 @@ void takeOffAvx2(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
     const __m256i now = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + i));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(x + i), _mm256_sub_epi64(now, _mm256_mul_epi32(limbs, times)));
   }
-  for (i += 3; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
+  takeOffScalar<Avx2>(x, v, i + 4, k);
 }
 
 namespace {

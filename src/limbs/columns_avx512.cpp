@@ -85,7 +85,7 @@ void addHalvesAvx512(Limb* h, const Limb* a, int m, int k) { addHalves<Avx512>(h
 
 // addSpan and subSpan sixteen limbs at a time, from the top down: a vector reads the limb
 // below it before the next vector down rewrites that limb, so a may be r. The limbs a whole
-// vector does not reach go through the portable loop.
+// vector does not reach go one at a time.
 namespace {
 
 inline __m512i limbsAt(const Limb* p) { return _mm512_loadu_si512(p); }
@@ -104,12 +104,8 @@ bool addSpanAvx512(Limb* r, const Limb* a, int an) {
     on |= _mm512_cmpeq_epi32_mask(s, base);
     _mm512_storeu_si512(r + i, s);
   }
-  for (i += 15; i > 0; --i) {
-    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];
-    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
-    on |= r[i] == kBase ? 1 : 0;
-  }
-  return on != 0;
+  const bool low = addSpanScalar<Avx512>(r, a, i + 16);
+  return on != 0 || low;
 }
 
 bool subSpanAvx512(Limb* r, const Limb* a, int an) {
@@ -124,12 +120,8 @@ bool subSpanAvx512(Limb* r, const Limb* a, int an) {
     under |= _mm512_cmpeq_epi32_mask(d, ones);
     _mm512_storeu_si512(r + i, d);
   }
-  for (i += 15; i > 0; --i) {
-    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
-    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
-    under |= r[i] == ~Limb{0} ? 1 : 0;
-  }
-  return under != 0;
+  const bool low = subSpanScalar<Avx512>(r, a, i + 16);
+  return under != 0 || low;
 }
 
 // takeOff eight limbs at a time, the top vector first; the products are the signed 32-bit
@@ -141,7 +133,7 @@ void takeOffAvx512(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
     const __m512i limbs = _mm512_cvtepu32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + i)));
     _mm512_storeu_si512(x + i, _mm512_sub_epi64(_mm512_loadu_si512(x + i), _mm512_mul_epi32(limbs, times)));
   }
-  for (i += 7; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
+  takeOffScalar<Avx512>(x, v, i + 8, k);
 }
 
 namespace {

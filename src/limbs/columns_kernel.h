@@ -128,6 +128,38 @@ inline void addHalves(Limb* __restrict h, const Limb* __restrict a, int m, int k
   for (int i = k; i < m; ++i) h[i] = a[i];
 }
 
+// The carry-free pass of a limb sum (limbs::addSpan) one limb at a time, from limb an − 1
+// down to limb 1, so that each reads the limbs below it as they were (a may be r); true
+// when some r[i] landed on B. The portable kernel, and the vector kernels' lowest limbs.
+template <class S>
+inline bool addSpanScalar(Limb* r, const Limb* a, int an) {
+  for (int i = an - 1; i > 0; --i) {
+    const Limb s = r[i] + a[i], below = r[i - 1] + a[i - 1];  // each below 2·B
+    r[i] = s - (s >= kBase ? kBase : 0) + (below >= kBase ? 1 : 0);
+  }
+  Limb landed = 0;  // a pass of its own: GCC then vectorises both loops
+  for (int i = 1; i < an; ++i) landed |= r[i] == kBase ? 1 : 0;
+  return landed != 0;
+}
+
+// As addSpanScalar for a difference (limbs::subSpan); true when some r[i] went below zero.
+template <class S>
+inline bool subSpanScalar(Limb* r, const Limb* a, int an) {
+  for (int i = an - 1; i > 0; --i) {
+    const Limb d = r[i] - a[i] + (r[i] < a[i] ? kBase : 0);
+    r[i] = d - (r[i - 1] < a[i - 1] ? 1 : 0);
+  }
+  Limb under = 0;
+  for (int i = 1; i < an; ++i) under |= r[i] == ~Limb{0} ? 1 : 0;
+  return under != 0;
+}
+
+// x[0..n) −= k·v[0..n) one limb at a time, the top first (limbs::takeOff).
+template <class S>
+inline void takeOffScalar(std::int64_t* x, const Limb* v, int n, std::int32_t k) {
+  for (int i = n - 1; i >= 0; --i) x[i] -= std::int64_t{k} * v[i];
+}
+
 // floor(v / B) for −B <= v < 4·B: the carry of a limb sum formed without carries.
 template <class S>
 inline std::int32_t carryOf(std::int32_t v) {

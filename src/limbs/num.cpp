@@ -2,9 +2,9 @@
 // quotients share.
 #include "limbs/num.h"
 
-#include "limbs/columns.h"
-
 #include <algorithm>
+
+#include "limbs/columns.h"
 
 
 namespace limbs {
@@ -106,9 +106,10 @@ int halve(Num& x) {
 }
 
 // Each limb takes its own sum, less B where that reached B, plus the carry out of the sum
-// below it, both from the limbs as they were (the loop runs downwards, and a may be r): no
-// carry runs through the loop, which vectorises. Only a sum of B − 1 with a carry in then
-// lands on B and carries on; a pass settles those, and the carry out of the top runs on.
+// below it, both from the limbs as they were (addSpan runs downwards, and a may be r): no
+// carry runs through that pass, which the kernels take a vector at a time. Only a sum of
+// B − 1 with a carry in then lands on B and carries on; a pass settles those, and the carry
+// out of the top runs on.
 Limb addTo(Limb* r, int rn, const Limb* a, int an) {
   if (an == 0) return 0;
   Limb c = r[an - 1] + a[an - 1] >= kBase ? 1 : 0;
